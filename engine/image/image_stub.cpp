@@ -1,0 +1,3 @@
+// Placeholder until the image module lands.
+#include "engine/engine.h"
+int LoadImageFile(const char*, int) { return -1; }

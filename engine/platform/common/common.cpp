@@ -1,0 +1,1 @@
+// Code shared by both platform backends.
