@@ -44,6 +44,10 @@ int SetTextThickness(int thickness);
 int SetTextStyle(int style);
 // text is Shift-JIS; (x, y) is the top-left corner of the line.
 int DrawTextString(int x, int y, const char* text, int colour, int edgeColour);
+// The engine's Shift-JIS form of a UTF-8 text, converted on the first call
+// and kept for the whole run (call it once at start-up, not per frame).
+// Characters without a Shift-JIS form become '?'; "" when the pool is full.
+const char* ShiftJisText(const char* utf8);
 
 // ---------------------------------------------------------------- sound
 int LoadSoundFile(const char* path, int bufferCount, int unionHandle);

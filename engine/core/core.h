@@ -66,3 +66,62 @@ void EngineCallLockLeave();
 
 // Directory the file layer was started in (the log directory).
 const char* EngineBaseDirectory();
+
+// ------------------------------------------------------ log (continued)
+// Starts the log in the directory: "Log.txt" there is deleted and created
+// empty, the indent and the mid-line state are reset and the log clock
+// starts. Returns 0, or -1 when the file cannot be created (texts are then
+// dropped). EngineInit calls it; tests may call it directly.
+int LogStart(const char* directory);
+// Chooses the codeset the log file is written in ("UTF-8", "CP932", ...).
+// LogStart picks the locale's own; ASCII falls back to UTF-8. 0 on success,
+// -1 when no conversion to it exists (the file is then written in UTF-8).
+int LogSelectEncoding(const char* codeset);
+// Full path of the current log file ("" before the log started).
+const char* LogFilePath();
+
+// ------------------------------------------- tracked allocator (continued)
+// Bytes and blocks still allocated through the tracked allocator.
+size_t TrackedTotalBytes();
+int TrackedBlockCount();
+// Writes "Alloc memory dump" with one line per live block to the log.
+void LogMemoryReport();
+// Walks the block list; logs and returns -1 at the first damaged header.
+int TrackedCheckHeaders();
+// Size whose allocations and releases are logged (0 by default).
+void TrackedSetWatchSize(size_t size);
+
+// ---------------------------------------------------------- text bytes
+// Code page the engine treats text in (932: Shift-JIS).
+int EngineCodePage();
+// A Shift-JIS lead byte (0x81 ... 0x9F, 0xE0 ... 0xFC) starts a two-byte
+// character.
+inline bool IsShiftJisLeadByte(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+// ------------------------------------------------------------ timing
+// Milliseconds from 'earlier' to 'later' on the 31-bit tick counter,
+// correct across its wrap from 0x7FFFFFFF to 0.
+inline int TickElapsed(int later, int earlier) {
+    return (int)(((unsigned)later - (unsigned)earlier) & 0x7FFFFFFFu);
+}
+// 1 when start-up chose the fine counter for EngineMicroseconds.
+int EngineUsesCounterClock();
+
+// ---------------------------------------------------- window (continued)
+// Pure window placement: the client area's top-left corner for a client
+// of the given size, the framed window centred on the desktop and the
+// client edge kept at 0 or more.
+struct EngineWindowPlacement {
+    int clientX, clientY;
+};
+struct PlatformFrame;
+EngineWindowPlacement EnginePlaceWindow(int desktopWidth, int desktopHeight,
+                                        const PlatformFrame& frame,
+                                        int clientWidth, int clientHeight);
+// Called once per pump pass while the window is inactive (test seam; null
+// by default).
+void EngineSetInactivePassHook(void (*hook)());
+// Thread that ran EngineInit.
+bool EngineOnMainThread();

@@ -85,7 +85,8 @@ void PlatformSetCursorVisible(int visible);
 enum PlatformEventType {
     PlatformEventNone = 0,
     PlatformEventClose,      // close box, Alt+F4, window manager request
-    PlatformEventDestroyed,  // the window is gone
+    PlatformEventDestroyed,  // the window went away by itself (never after
+                             // PlatformDestroyWindow, which the program asked for)
     PlatformEventActivate,   // focus gained or restored from minimised
     PlatformEventDeactivate, // focus lost or minimised
     PlatformEventPaint,      // the client area needs drawing again

@@ -8,3 +8,28 @@ int GameMain(const char* startArgument);
 // The start-up argument is every argument after the program name, joined
 // by single blanks.
 int GameMainFromArgs(int argc, char** argv);
+
+// Observers of the main loop for the headless runner and the tests. Each
+// pointer may be null. 'frame' counts the passes of the loop from 0.
+struct GameLoopHooks {
+    // At the top of a pass, before the message pump; false ends the loop
+    // before the pass runs.
+    bool (*beforePass)(int frame);
+    // After the scene ran, before presenting; false ends the loop without
+    // presenting this frame.
+    bool (*afterScene)(int frame);
+    // After presenting; false ends the loop.
+    bool (*afterPresent)(int frame);
+};
+// GameMain with observers; GameMain itself runs a loop without them.
+int GameMainWithHooks(const char* startArgument, const GameLoopHooks* hooks);
+
+// StartArgument from the argument text: -1 when empty, else its leading
+// decimal integer as atoi reads it (0 when there is none), kept in int.
+int ParseStartArgument(const char* text);
+// Joins argv[1 ...] with single blanks into out (cut to size).
+void JoinArguments(int argc, char** argv, char* out, int size);
+
+// Runs the scene function of the id with the entered flag; an id outside
+// the table runs nothing. Returns false for such an id.
+bool RunScene(int sceneId, bool entered);

@@ -9,3 +9,5 @@ bool IsFinalStage() {
     return (GameState.ExtraMode == 0 && GameState.StageIndex == LastNormalStage) ||
            (GameState.ExtraMode == 1 && GameState.StageIndex == LastExtraStage);
 }
+
+void ResetGameState() { GameState = GameStateRecord{}; }

@@ -66,3 +66,12 @@ void SetQuitRequested(int flag);
 int IsQuitRequested();
 // The current stage is the last of its series.
 bool IsFinalStage();
+
+// Milliseconds from 'earlier' to 'later', two GetTickMs values, correct
+// across the counter's wrap from 0x7FFFFFFF to 0 (every millisecond
+// difference the game takes goes through this).
+inline int TickDiff(int later, int earlier) {
+    return (int)(((unsigned)later - (unsigned)earlier) & 0x7FFFFFFFu);
+}
+// Resets the whole record to its program-start values.
+void ResetGameState();

@@ -1,0 +1,196 @@
+// Rectangle drawing of images with the transparent colour, mirroring and
+// the pictures' own alpha.
+#include <cstring>
+
+#include "engine/engine.h"
+#include "engine/graphics/graphics.h"
+#include "engine/image/image.h"
+
+int SetTransparentColor(int r, int g, int b) {
+    int bits = g_Screen.started ? g_Screen.colourBits
+                                : (g_Screen.requestBits ? g_Screen.requestBits : DefaultColourBits);
+    if (bits == 8) return 0;
+    g_TransparentKey = (r & 0xFF) << 16 | (g & 0xFF) << 8 | (b & 0xFF);
+    return 0;
+}
+
+namespace {
+
+// One row of a blit: n target pixels from `dst`, the source read forwards
+// from `src` or, mirrored, backwards from it.
+struct Row {
+    const uint16_t* src;
+    uint16_t* dst;
+    int n;
+};
+
+// Stored opaque pixel (A1R5G5B5) to the screen's R5G6B5; green's top bit
+// is repeated into the new low bit so full green stays full.
+inline uint16_t A1ToR565(uint16_t p) {
+    return (uint16_t)(((p & 0x7FE0) << 1) | ((p >> 4) & 0x20) | (p & 0x1F));
+}
+
+// The hot path: A1R5G5B5 picture onto the R5G6B5 screen. Transparent
+// pixels are skipped; each run of opaque ones is converted in one loop.
+void RowA1ToR565(Row row, bool keyed, bool mirrored) {
+    const uint16_t* s = row.src;
+    uint16_t* d = row.dst;
+    int n = row.n;
+    if (!mirrored) {
+        if (!keyed) {
+            for (int i = 0; i < n; i++) d[i] = A1ToR565(s[i]);
+            return;
+        }
+        int i = 0;
+        while (i < n) {
+            while (i < n && !(s[i] & 0x8000)) i++;
+            int start = i;
+            while (i < n && (s[i] & 0x8000)) i++;
+            for (int k = start; k < i; k++) d[k] = A1ToR565(s[k]);
+        }
+        return;
+    }
+    if (!keyed) {
+        for (int i = 0; i < n; i++) d[i] = A1ToR565(s[-i]);
+        return;
+    }
+    int i = 0;
+    while (i < n) {
+        while (i < n && !(s[-i] & 0x8000)) i++;
+        int start = i;
+        while (i < n && (s[-i] & 0x8000)) i++;
+        for (int k = start; k < i; k++) d[k] = A1ToR565(s[-k]);
+    }
+}
+
+// A1R5G5B5 onto the same layout (a drawable image) or X1R5G5B5: opaque
+// runs are straight copies.
+void RowA1ToA1(Row row, bool keyed, bool mirrored, uint16_t orMask, uint16_t andMask) {
+    const uint16_t* s = row.src;
+    uint16_t* d = row.dst;
+    int n = row.n;
+    if (!mirrored && !keyed && orMask == 0 && andMask == 0xFFFF) {
+        std::memcpy(d, s, (size_t)n * sizeof(uint16_t));
+        return;
+    }
+    int step = mirrored ? -1 : 1;
+    int i = 0;
+    while (i < n) {
+        if (keyed)
+            while (i < n && !(s[i * step] & 0x8000)) i++;
+        int start = i;
+        while (i < n && (!keyed || (s[i * step] & 0x8000))) i++;
+        if (!mirrored && orMask == 0 && andMask == 0xFFFF) {
+            std::memcpy(d + start, s + start, (size_t)(i - start) * sizeof(uint16_t));
+        } else {
+            for (int k = start; k < i; k++)
+                d[k] = (uint16_t)((s[k * step] & andMask) | orMask);
+        }
+    }
+}
+
+// Everything else: per pixel through 8-bit channels. Pictures with their
+// own alpha blend: target = target x (1 - a) + colour x a.
+void RowGeneric(Row row, int srcFormat, int dstFormat, bool keyed, bool mirrored, bool blend) {
+    const uint16_t* s = row.src;
+    uint16_t* d = row.dst;
+    int step = mirrored ? -1 : 1;
+    for (int i = 0; i < row.n; i++) {
+        uint16_t p = s[i * step];
+        int r, g, b, a;
+        DecodeSurfacePixel(srcFormat, p, r, g, b, a);
+        if (blend) {
+            if (a == 0) continue;
+            if (a < 255) {
+                int tr, tg, tb, ta;
+                DecodeSurfacePixel(dstFormat, d[i], tr, tg, tb, ta);
+                int ia = 255 - a;
+                r = (tr * ia + r * a + 127) / 255;
+                g = (tg * ia + g * a + 127) / 255;
+                b = (tb * ia + b * a + 127) / 255;
+                a = (ta * ia + a * a + 127) / 255;
+            }
+        } else if (keyed) {
+            // The alpha test passes only alpha above 16.
+            if (a <= 16) continue;
+        } else {
+            a = 255;
+        }
+        d[i] = EncodeSurfacePixel(dstFormat, r, g, b, a);
+    }
+}
+
+int ClampInt(long long v, int lo, int hi) {
+    return v < lo ? lo : (v > hi ? hi : (int)v);
+}
+
+}  // namespace
+
+int DrawImageRect(int x, int y, int srcX, int srcY, int width, int height, int image,
+                  int transparent, int mirror) {
+    ImageRecord* record = nullptr;
+    if (mirror) {
+        record = GetImage(image);
+        if (!record) return -1;
+    }
+
+    // The destination rectangle, made empty when inverted, clamped into
+    // the clip: it limits this call only (the clip itself is not touched).
+    long long left = x, top = y;
+    long long right = (long long)x + width, bottom = (long long)y + height;
+    if (right < left) right = left;
+    if (bottom < top) bottom = top;
+    int clipL = ClampInt(left, g_Screen.clipLeft, g_Screen.clipRight);
+    int clipR = ClampInt(right, g_Screen.clipLeft, g_Screen.clipRight);
+    int clipT = ClampInt(top, g_Screen.clipTop, g_Screen.clipBottom);
+    int clipB = ClampInt(bottom, g_Screen.clipTop, g_Screen.clipBottom);
+
+    if (!g_Screen.started) return -1;
+    if (g_Screen.nothingDrawable) return 0;
+    if (!record) record = GetImage(image);
+    if (!record) return -1;
+    WaitWhileWindowInactive();
+    DrawSurface target;
+    if (!GetDrawSurface(&target)) return -1;
+    if (!record->pixels || record->width <= 0 || record->height <= 0) return 0;
+
+    // Where the whole image lies on the target.
+    long long placeX = mirror ? (long long)x + srcX + width - record->width : (long long)x - srcX;
+    long long placeY = (long long)y - srcY;
+    int x0 = ClampInt(placeX, clipL, clipR);
+    int x1 = ClampInt(placeX + record->width, clipL, clipR);
+    int y0 = ClampInt(placeY, clipT, clipB);
+    int y1 = ClampInt(placeY + record->height, clipT, clipB);
+    // The clip may reach past a smaller image target.
+    if (x1 > target.width) x1 = target.width;
+    if (y1 > target.height) y1 = target.height;
+    if (x0 < 0) x0 = 0;
+    if (y0 < 0) y0 = 0;
+    if (x0 >= x1 || y0 >= y1) return 0;
+
+    int srcFormat = record->format == ImageStorageA4R4G4B4 ? SurfaceA4R4G4B4 : SurfaceA1R5G5B5;
+    bool blend = srcFormat == SurfaceA4R4G4B4;
+    bool keyed = transparent != 0;
+    bool mirrored = mirror != 0;
+    // First image column read for target column x0: forwards or backwards.
+    int firstColumn = mirrored ? (int)(placeX + record->width - 1 - x0) : (int)(x0 - placeX);
+    int n = x1 - x0;
+
+    for (int ty = y0; ty < y1; ty++) {
+        int sy = (int)(ty - placeY);
+        Row row;
+        row.src = record->pixels + (long long)sy * record->pitch + firstColumn;
+        row.dst = target.pixels + (long long)ty * target.pitch + x0;
+        row.n = n;
+        if (srcFormat == SurfaceA1R5G5B5 && target.format == SurfaceR5G6B5)
+            RowA1ToR565(row, keyed, mirrored);
+        else if (srcFormat == SurfaceA1R5G5B5 && target.format == SurfaceA1R5G5B5)
+            RowA1ToA1(row, keyed, mirrored, keyed ? 0 : 0x8000, 0xFFFF);
+        else if (srcFormat == SurfaceA1R5G5B5 && target.format == SurfaceX1R5G5B5)
+            RowA1ToA1(row, keyed, mirrored, 0, 0x7FFF);
+        else
+            RowGeneric(row, srcFormat, target.format, keyed, mirrored, blend);
+    }
+    AfterTargetDrawing();
+    return 0;
+}

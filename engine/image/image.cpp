@@ -1,0 +1,277 @@
+// The image handle table, LoadImageFile, the 16-bit storage with the
+// transparent colour key, and the decoder chain.
+#include <cstdio>
+#include <cstring>
+
+#include "engine/core/core.h"
+#include "engine/engine.h"
+#include "engine/image/image_internal.h"
+
+int g_TransparentKey = 0x000000;
+int g_TransparentKeyEnabled = 1;
+
+namespace {
+
+struct ImageTable {
+    ImageRecord* slots[ImageSlotCount];
+    int count;
+    int nextSlot;
+    int checkCounter;
+};
+ImageTable g_Images;
+
+// A new record in its slot with its handle; fatal when the table is full
+// or memory runs out.
+ImageRecord* NewRecord() {
+    if (g_Images.count >= ImageSlotCount) EngineFatal("グラフィックの数が許容量を越えました終了します\n");
+    int slot = g_Images.nextSlot;
+    if (slot >= ImageSlotCount) {
+        for (slot = 0; slot < ImageSlotCount && g_Images.slots[slot]; ++slot) {
+        }
+        if (slot >= ImageSlotCount) EngineFatal("グラフィックの数が許容量を越えました終了します\n");
+    }
+    ImageRecord* record = static_cast<ImageRecord*>(EngineAllocZeroed(sizeof(ImageRecord)));
+    if (!record) EngineFatal("メモリの確保に失敗しました\n");
+    record->check = g_Images.checkCounter;
+    g_Images.checkCounter = (g_Images.checkCounter + 1) % ImageCheckCount;
+    record->handle = slot | ((record->check | 0x800) << 16);
+    record->movieLink = -1;
+    g_Images.slots[slot] = record;
+    ++g_Images.count;
+    if (slot == g_Images.nextSlot) ++g_Images.nextSlot;
+    return record;
+}
+
+void FreeRecord(int slot) {
+    ImageRecord* record = g_Images.slots[slot];
+    if (!record) return;
+    if (record->pixels) EngineFree(record->pixels);
+    if (record->sourcePath) EngineFree(record->sourcePath);
+    EngineFree(record);
+    g_Images.slots[slot] = nullptr;
+    --g_Images.count;
+}
+
+// Makes the 16-bit storage; -1 (and the record released) when it cannot.
+int MakeStorage(ImageRecord* record, int width, int height, int hasAlpha) {
+    record->width = width;
+    record->height = height;
+    record->hasAlpha = hasAlpha ? 1 : 0;
+    record->format = hasAlpha ? ImageStorageA4R4G4B4 : ImageStorageA1R5G5B5;
+    record->pitch = width;
+    record->transparentKey = g_TransparentKey & 0xFFFFFF;
+    size_t bytes = size_t(width) * size_t(height) * 2;
+    record->pixels = static_cast<uint16_t*>(EngineAllocZeroed(bytes ? bytes : 2));
+    if (!record->pixels) {
+        LogWrite("テクスチャの作成に失敗しました\n");
+        FreeRecord(record->handle & 0x7FFF);
+        return -1;
+    }
+    return 0;
+}
+
+typedef int (*Decoder)(EngineStream*, DecodedImage*);
+struct DecoderEntry {
+    Decoder decode;
+    const char* name;
+};
+const DecoderEntry kDecoders[] = {
+    {DecodeBmp, "BMP"},      {DecodeJpeg, "JPEG"}, {DecodePng, "PNG"},
+    {DecodeRawBgra, "BGRA"}, {DecodeTga, "TGA"},   {DecodeDds, "DDS"},
+};
+
+}  // namespace
+
+// --------------------------------------------------------------- helpers
+
+int AllocDecoded(DecodedImage* out, int64_t width, int64_t height) {
+    std::memset(out, 0, sizeof *out);
+    if (width <= 0 || height <= 0 || width > ImageMaxSide || height > ImageMaxSide) return -1;
+    uint64_t bytes = uint64_t(width) * uint64_t(height) * 4;
+    if (bytes > ImageMaxPixelBytes) return -1;
+    out->pixels = static_cast<uint8_t*>(EngineAllocZeroed(size_t(bytes)));
+    if (!out->pixels) return -1;
+    out->width = int(width);
+    out->height = int(height);
+    return 0;
+}
+
+uint8_t* ReadBlock(EngineStream* s, uint64_t offset, uint64_t size) {
+    int64_t total = EngineStreamSize(s);
+    if (total < 0 || offset > uint64_t(total) || size > uint64_t(total) - offset) return nullptr;
+    if (size > ImageMaxPixelBytes * 2) return nullptr;
+    uint8_t* block = static_cast<uint8_t*>(EngineAlloc(size_t(size ? size : 1)));
+    if (!block) return nullptr;
+    if (EngineStreamSeek(s, int64_t(offset), 0) != 0 || EngineStreamReadExact(s, block, size_t(size)) != 0) {
+        EngineFree(block);
+        return nullptr;
+    }
+    return block;
+}
+
+void FreeDecodedImage(DecodedImage* image) {
+    if (!image) return;
+    if (image->pixels) EngineFree(image->pixels);
+    std::memset(image, 0, sizeof *image);
+}
+
+// ------------------------------------------------------------ the table
+
+ImageRecord* GetImage(int handle) {
+    if (handle < 0) return nullptr;
+    if (((handle >> 27) & 0xF) != ImageHandleKind || (handle & 0x8000)) return nullptr;
+    ImageRecord* record = g_Images.slots[handle & 0x7FFF];
+    if (!record || record->check != ((handle >> 16) & 0x7FF)) return nullptr;
+    return record;
+}
+
+ImageRecord* GetImageSlot(int slot) {
+    if (slot < 0 || slot >= ImageSlotCount) return nullptr;
+    return g_Images.slots[slot];
+}
+
+int ImageCount() { return g_Images.count; }
+
+int CreateEmptyImage(int width, int height, int hasAlpha, int drawable) {
+    if (width <= 0 || height <= 0 || width > ImageMaxSide || height > ImageMaxSide) return -1;
+    if (uint64_t(width) * uint64_t(height) * 4 > ImageMaxPixelBytes) return -1;
+    ImageRecord* record = NewRecord();
+    int handle = record->handle;
+    if (MakeStorage(record, width, height, hasAlpha) != 0) return -1;
+    record->drawable = drawable ? 1 : 0;
+    record->valid = 1;
+    return handle;
+}
+
+int DeleteImage(int handle) {
+    if (!GetImage(handle)) return -1;
+    FreeRecord(handle & 0x7FFF);
+    return 0;
+}
+
+void EndImages() {
+    for (int i = 0; i < ImageSlotCount; ++i) FreeRecord(i);
+    std::memset(&g_Images, 0, sizeof g_Images);
+}
+
+int CreateImageFromDecoded(const DecodedImage* image, const DecodedImage* alpha, const char* sourcePath) {
+    if (!image || !image->pixels || image->width <= 0 || image->height <= 0) return -1;
+    bool useCompanion = alpha && alpha->pixels && alpha->width == image->width && alpha->height == image->height;
+    int hasAlpha = image->hasAlpha || useCompanion;
+    ImageRecord* record = NewRecord();
+    int handle = record->handle;
+    if (MakeStorage(record, image->width, image->height, hasAlpha) != 0) return -1;
+    uint32_t key = uint32_t(record->transparentKey);
+    bool keyed = g_TransparentKeyEnabled != 0;
+    for (int y = 0; y < image->height; ++y) {
+        const uint8_t* src = image->pixels + size_t(y) * size_t(image->width) * 4;
+        const uint8_t* mask = useCompanion ? alpha->pixels + size_t(y) * size_t(alpha->width) * 4 : nullptr;
+        uint16_t* dst = record->pixels + size_t(y) * size_t(record->pitch);
+        for (int x = 0; x < image->width; ++x, src += 4) {
+            uint32_t r = src[0], g = src[1], b = src[2];
+            if (hasAlpha) {
+                uint32_t a = mask ? mask[x * 4 + 2] : src[3];
+                dst[x] = uint16_t((a >> 4) << 12 | (r >> 4) << 8 | (g >> 4) << 4 | (b >> 4));
+            } else {
+                // The key is compared with the decoded 8-bit colour, so a
+                // near-key colour stays opaque although it reduces the same.
+                uint32_t opaque = keyed && ((r << 16) | (g << 8) | b) == key ? 0 : 0x8000;
+                dst[x] = uint16_t(opaque | (r >> 3) << 10 | (g >> 3) << 5 | (b >> 3));
+            }
+        }
+    }
+    if (sourcePath) {
+        size_t n = std::strlen(sourcePath) + 1;
+        record->sourcePath = static_cast<char*>(EngineAlloc(n));
+        if (record->sourcePath) std::memcpy(record->sourcePath, sourcePath, n);
+    }
+    record->valid = 1;
+    return handle;
+}
+
+// ------------------------------------------------------------- decoding
+
+int DecodeImageStream(EngineStream* stream, DecodedImage* out, const char** decoderName) {
+    for (const DecoderEntry& d : kDecoders) {
+        std::memset(out, 0, sizeof *out);
+        if (EngineStreamSeek(stream, 0, 0) != 0) return -1;
+        if (d.decode(stream, out) == 0 && out->pixels) {
+            if (decoderName) *decoderName = d.name;
+            return 0;
+        }
+        FreeDecodedImage(out);
+    }
+    if (decoderName) *decoderName = nullptr;
+    return -1;
+}
+
+int DecodeImageMemory(const void* data, size_t size, DecodedImage* out, const char** decoderName) {
+    EngineStream stream;
+    EngineStreamFromMemory(&stream, data, size);
+    return DecodeImageStream(&stream, out, decoderName);
+}
+
+int DecodeImageFile(const char* path, DecodedImage* out, const char** decoderName) {
+    std::memset(out, 0, sizeof *out);
+    if (decoderName) *decoderName = nullptr;
+    int handle = FileOpen(path, 0, 1, 0);
+    if (handle == 0) return -2;
+    EngineStream stream;
+    EngineStreamFromFile(&stream, handle);
+    int result = DecodeImageStream(&stream, out, decoderName);
+    FileClose(handle);
+    return result;
+}
+
+int ImageCompanionName(const char* path, char* out, size_t outSize) {
+    size_t length = std::strlen(path);
+    if (length + 3 > outSize) return -1;
+    size_t dot = length;
+    for (size_t i = 0; i < length; ++i) {
+        uint8_t b = uint8_t(path[i]);
+        if (((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) && i + 1 < length) {
+            ++i;  // a double-byte character
+            continue;
+        }
+        if (b == '.') {
+            dot = i;
+            break;
+        }
+    }
+    std::memcpy(out, path, dot);
+    out[dot] = '_';
+    out[dot + 1] = 'a';
+    std::memcpy(out + dot + 2, path + dot, length - dot + 1);
+    return 0;
+}
+
+// -------------------------------------------------------- LoadImageFile
+
+int LoadImageFile(const char* path, int) {
+    if (!g_Window.initialised || !path) return -1;
+    WaitWhileInactive();
+    DecodedImage image;
+    const char* decoder = nullptr;
+    int result = DecodeImageFile(path, &image, &decoder);
+    if (result == -2) {
+        LogWriteFormat("グラフィックファイル %s がありません", path);
+        return -1;
+    }
+    if (result != 0) {
+        char line[FilePathMax + 128];
+        std::snprintf(line, sizeof line, "右記のグラフィックファイルのロードに失敗しました：%s \n", path);
+        LogWrite(line);
+        return -1;
+    }
+    DecodedImage companion;
+    std::memset(&companion, 0, sizeof companion);
+    char companionName[FilePathMax];
+    if (ImageCompanionName(path, companionName, sizeof companionName) == 0) {
+        const char* ignored = nullptr;
+        if (DecodeImageFile(companionName, &companion, &ignored) != 0) FreeDecodedImage(&companion);
+    }
+    int handle = CreateImageFromDecoded(&image, companion.pixels ? &companion : nullptr, path);
+    FreeDecodedImage(&companion);
+    FreeDecodedImage(&image);
+    return handle;
+}

@@ -1,0 +1,109 @@
+// Images: the handle table, the stored 16-bit pictures the blitters read,
+// the transparent colour key, and the decoder chain that turns a picture
+// file into 8-bit RGBA.
+//
+// Engine-internal; the game sees only LoadImageFile in engine/engine.h.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct EngineStream;
+
+// ------------------------------------------------------------- handles
+// Bits 27 ... 30 kind (1), bits 16 ... 26 check number, bit 15 clear,
+// bits 0 ... 14 slot. The first image of a run is 0x08000000, the second
+// 0x08010001.
+enum {
+    ImageSlotCount = 0x8000,
+    ImageHandleKind = 1,
+    ImageCheckCount = 2048,
+    // Largest side and largest 8-bit RGBA buffer a decoder accepts.
+    ImageMaxSide = 16384,
+};
+constexpr size_t ImageMaxPixelBytes = size_t(256) << 20;
+
+// ------------------------------------------------------------- storage
+enum ImageStorageFormat {
+    // 15-bit colour with one transparency bit (bit 15: 1 opaque, 0 key).
+    ImageStorageA1R5G5B5 = 0,
+    // Pictures that brought their own alpha: 4 bits a channel.
+    ImageStorageA4R4G4B4 = 1,
+};
+
+struct ImageRecord {
+    int check;           // 11-bit check number, copied into the handle
+    int handle;          // full handle value
+    int width, height;   // picture size in pixels
+    int transparentKey;  // 0xRRGGBB copied from g_TransparentKey at creation
+    int hasAlpha;        // 1: the picture has its own alpha (A4R4G4B4)
+    int format;          // ImageStorageFormat
+    uint16_t* pixels;    // width x height, rows of `pitch` pixels
+    int pitch;           // row length in pixels (not bytes)
+    int valid;           // 1 once pixels hold the picture
+    int drawable;        // 1 when the image may be a draw target
+    int movieLink;       // -1 for pictures
+    char* sourcePath;    // path it was loaded from (null for made images)
+};
+
+// The record of a valid handle, or null for anything else.
+ImageRecord* GetImage(int handle);
+// The record in a slot (0 ... 32767) or null.
+ImageRecord* GetImageSlot(int slot);
+int ImageCount();
+
+// Transparent colour key, 0xRRGGBB, start value black. SetTransparentColor
+// writes it; every image copies it when it is created. While
+// g_TransparentKeyEnabled is 0 (an 8-bit screen) no pixel is keyed out.
+extern int g_TransparentKey;
+extern int g_TransparentKeyEnabled;
+
+// An image with zeroed pixels (all transparent): for draw-target images
+// and made pictures. Returns the handle or -1.
+int CreateEmptyImage(int width, int height, int hasAlpha, int drawable);
+// Frees one image; -1 for an invalid handle.
+int DeleteImage(int handle);
+// Frees every image and resets the table so that the next image is again
+// 0x08000000. EndGraphics calls it.
+void EndImages();
+
+// ------------------------------------------------------------- decoding
+// A decoded picture: 8-bit R, G, B, A per pixel, rows of width * 4 bytes,
+// top row first. hasAlpha is 0 when the format had no alpha channel (A is
+// then 255 everywhere). pixels come from EngineAlloc.
+struct DecodedImage {
+    int width, height;
+    int hasAlpha;
+    uint8_t* pixels;
+};
+void FreeDecodedImage(DecodedImage* image);
+
+// Each decoder reads from the current content of the stream (rewound to
+// its start by the chain) and returns 0 when it recognised and decoded the
+// picture, non-zero otherwise, leaving `out` empty.
+int DecodeBmp(EngineStream* stream, DecodedImage* out);
+int DecodeJpeg(EngineStream* stream, DecodedImage* out);
+int DecodePng(EngineStream* stream, DecodedImage* out);
+int DecodeRawBgra(EngineStream* stream, DecodedImage* out);
+int DecodeTga(EngineStream* stream, DecodedImage* out);
+int DecodeDds(EngineStream* stream, DecodedImage* out);
+
+// The whole chain in its order (BMP, JPEG, PNG, raw BGRA, TGA, DDS).
+// 0 on success with *decoderName set ("BMP", "JPEG", "PNG", "BGRA", "TGA",
+// "DDS"); -1 when no decoder takes the stream.
+int DecodeImageStream(EngineStream* stream, DecodedImage* out, const char** decoderName);
+int DecodeImageMemory(const void* data, size_t size, DecodedImage* out, const char** decoderName);
+// Opens path through the file layer. Returns 0 decoded, -1 no decoder
+// took it, -2 the file could not be opened. Writes no log line.
+int DecodeImageFile(const char* path, DecodedImage* out, const char** decoderName);
+
+// The companion alpha picture's name: path with "_a" inserted before its
+// first '.' (double-byte characters skipped as units), or appended when
+// there is none. Returns 0, or -1 when it does not fit.
+int ImageCompanionName(const char* path, char* out, size_t outSize);
+
+// Builds a record from a decoded picture (and an optional companion of the
+// same size whose blue channel gives alpha). The transparency rule uses the current key.
+// Returns the handle or -1.
+int CreateImageFromDecoded(const DecodedImage* image, const DecodedImage* alpha,
+                           const char* sourcePath);

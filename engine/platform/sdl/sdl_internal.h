@@ -1,0 +1,16 @@
+// Shared between the files of the SDL backend only.
+#pragma once
+
+#include <SDL.h>
+
+// Keyboard table and joysticks (sdl_input.cpp).
+void SdlInputOpenJoysticks();
+void SdlInputCloseJoysticks();
+// Takes key events into the virtual-key table; 1 when the event was one.
+int SdlInputHandleEvent(const SDL_Event& event);
+// Lifts every key (focus lost: the keys' releases go elsewhere).
+void SdlInputReleaseAllKeys();
+
+// The built-in icon picture for an icon id, or null when there is none
+// (sdl_icon.cpp). The caller frees the surface.
+SDL_Surface* SdlCreateIconSurface(int iconId);

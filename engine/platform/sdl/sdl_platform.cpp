@@ -1,0 +1,416 @@
+// SDL2 backend: lifetime, clocks, system facts, window, events, display.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include <iconv.h>
+#include <sched.h>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <x86intrin.h>
+#endif
+
+#include "engine/platform/common/linux_system.h"
+#include "engine/platform/platform.h"
+#include "engine/platform/sdl/sdl_internal.h"
+
+namespace {
+
+constexpr Uint32 OwnSubsystems = SDL_INIT_VIDEO | SDL_INIT_EVENTS;
+constexpr Uint32 PadSubsystems = SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER;
+constexpr int PendingCapacity = 8;
+
+struct Backend {
+    int initialised = 0;
+    int padsInitialised = 0;
+    long long gridOriginNs = 0;  // origin of the paced refresh grid
+};
+Backend g_Sdl;
+
+struct Window {
+    SDL_Window* window = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* texture = nullptr;
+    Uint32 id = 0;
+    int textureW = 0, textureH = 0;
+    Uint32 textureFormat = 0;
+    int vsync = 0;               // presents wait for the display's blank
+    int presentedSinceWait = 0;  // a present came after the last blank wait
+    long long lastPresentNs = 0;
+    int hasFocus = 1;  // a window that never hears about focus stays active
+    int minimised = 0;
+    int active = 1;
+    PlatformFrame frame = {0, 0, 0, 0};
+};
+Window g_Win;
+
+struct Pending {
+    PlatformEventType items[PendingCapacity];
+    int count = 0;
+};
+Pending g_Pending;
+
+long long MonotonicNs() {
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (long long)ts.tv_sec * 1000000000LL + ts.tv_nsec;
+}
+
+void SleepUntilNs(long long when) {
+    struct timespec ts;
+    ts.tv_sec = (time_t)(when / 1000000000LL);
+    ts.tv_nsec = (long)(when % 1000000000LL);
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+    }
+}
+
+void PushPending(PlatformEventType type) {
+    if (g_Pending.count < PendingCapacity) g_Pending.items[g_Pending.count++] = type;
+}
+
+int PopPending(PlatformEvent* event) {
+    if (g_Pending.count == 0) return 0;
+    PlatformEventType type = g_Pending.items[0];
+    std::memmove(g_Pending.items, g_Pending.items + 1,
+                 (size_t)(g_Pending.count - 1) * sizeof g_Pending.items[0]);
+    --g_Pending.count;
+    if (event) event->type = type;
+    return 1;
+}
+
+bool ValidUtf8(const char* text) {
+    const unsigned char* p = (const unsigned char*)text;
+    while (*p) {
+        int extra = *p < 0x80 ? 0 : (*p >> 5) == 6 ? 1 : (*p >> 4) == 14 ? 2 : (*p >> 3) == 30 ? 3 : -1;
+        if (extra < 0) return false;
+        ++p;
+        for (int i = 0; i < extra; ++i, ++p)
+            if ((*p & 0xC0) != 0x80) return false;
+    }
+    return true;
+}
+
+// Window captions go to SDL as UTF-8; a caption in the engine's Shift-JIS
+// is converted first.
+void CaptionUtf8(const char* caption, char* out, size_t size) {
+    if (!caption) caption = "";
+    if (ValidUtf8(caption)) {
+        std::snprintf(out, size, "%s", caption);
+        return;
+    }
+    out[0] = 0;
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    if (cd == (iconv_t)-1) return;
+    char* in = const_cast<char*>(caption);
+    size_t inLeft = std::strlen(caption);
+    char* dst = out;
+    size_t outLeft = size - 1;
+    iconv(cd, &in, &inLeft, &dst, &outLeft);
+    *dst = 0;
+    iconv_close(cd);
+}
+
+void UpdateFrame() {
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (g_Win.window && SDL_GetWindowBordersSize(g_Win.window, &top, &left, &bottom, &right) == 0)
+        g_Win.frame = PlatformFrame{left, top, right, bottom};
+}
+
+// Active = focused and not minimised; reports the change, if any.
+void UpdateActive() {
+    int active = (g_Win.hasFocus && !g_Win.minimised) ? 1 : 0;
+    if (active == g_Win.active) return;
+    g_Win.active = active;
+    if (!active) SdlInputReleaseAllKeys();
+    PushPending(active ? PlatformEventActivate : PlatformEventDeactivate);
+}
+
+void ReleaseWindow() {
+    if (g_Win.texture) SDL_DestroyTexture(g_Win.texture);
+    if (g_Win.renderer) SDL_DestroyRenderer(g_Win.renderer);
+    if (g_Win.window) SDL_DestroyWindow(g_Win.window);
+    g_Win = Window{};
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- lifetime
+
+int PlatformInit() {
+    if (g_Sdl.initialised) return 0;
+    // The engine ends the program itself after a close request.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
+    if (SDL_InitSubSystem(OwnSubsystems) != 0) {
+        std::fprintf(stderr, "SDL video could not start: %s\n", SDL_GetError());
+        return -1;
+    }
+    // Key presses are read as keys; no text input method.
+    SDL_StopTextInput();
+    g_Sdl.padsInitialised = SDL_InitSubSystem(PadSubsystems) == 0;
+    if (g_Sdl.padsInitialised) SdlInputOpenJoysticks();
+    g_Sdl.gridOriginNs = MonotonicNs();
+    g_Pending.count = 0;
+    g_Sdl.initialised = 1;
+    return 0;
+}
+
+void PlatformShutdown() {
+    if (!g_Sdl.initialised) return;
+    ReleaseWindow();
+    SdlInputCloseJoysticks();
+    if (g_Sdl.padsInitialised) SDL_QuitSubSystem(PadSubsystems);
+    SDL_QuitSubSystem(OwnSubsystems);
+    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
+    PlatformReleaseInstanceLock();
+    g_Pending.count = 0;
+    g_Sdl = Backend{};
+}
+
+// ------------------------------------------------------------------ clocks
+
+uint32_t PlatformTickMs() { return (uint32_t)(MonotonicNs() / 1000000LL); }
+uint64_t PlatformCounter() { return (uint64_t)MonotonicNs(); }
+uint64_t PlatformCounterFrequency() { return 1000000000u; }
+
+uint64_t PlatformCycleCounter() {
+#if defined(__x86_64__) || defined(__i386__)
+    return __rdtsc();
+#else
+    return 0;
+#endif
+}
+
+void PlatformSleepMs(int ms) {
+    if (ms <= 0) {
+        sched_yield();
+        return;
+    }
+    SleepUntilNs(MonotonicNs() + (long long)ms * 1000000LL);
+}
+
+int PlatformTimerMinPeriod() { return 1; }
+
+// ---------------------------------------------------------- system facts
+
+void PlatformGetSystemInfo(PlatformSystemInfo* info) { LinuxGetSystemInfo(info); }
+
+void PlatformGetDesktop(int* width, int* height, int* colourBits) {
+    int w = 1024, h = 768, bits = 32;
+    SDL_DisplayMode mode;
+    if (SDL_WasInit(SDL_INIT_VIDEO) && SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+        w = mode.w;
+        h = mode.h;
+        // Colour depth as storage per pixel: an X server of depth 24 keeps
+        // 4 bytes a pixel, which is a 32-bit desktop, not packed 24-bit.
+        int bytes = SDL_BYTESPERPIXEL(mode.format);
+        bits = bytes >= 4 ? 32 : bytes == 3 ? 24 : bytes == 2 ? 16 : bytes == 1 ? 8 : 32;
+    }
+    if (width) *width = w;
+    if (height) *height = h;
+    if (colourBits) *colourBits = bits;
+}
+
+// ------------------------------------------------------- single instance
+
+int PlatformAcquireInstanceLock(const char* className) { return LinuxAcquireInstanceLock(className); }
+void PlatformReleaseInstanceLock() { LinuxReleaseInstanceLock(); }
+
+// ------------------------------------------------------------------ window
+
+void PlatformGetWindowFrame(PlatformFrame* frame) {
+    UpdateFrame();
+    if (frame) *frame = g_Win.frame;
+}
+
+int PlatformCreateWindow(const char* caption, int iconId, int x, int y, int clientWidth,
+                         int clientHeight, int visible) {
+    if (!g_Sdl.initialised || clientWidth <= 0 || clientHeight <= 0) return -1;
+    if (g_Win.window) ReleaseWindow();
+    char title[768];
+    CaptionUtf8(caption, title, sizeof title);
+    Uint32 flags = visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN;
+    SDL_Window* window = SDL_CreateWindow(title, x, y, clientWidth, clientHeight, flags);
+    if (!window) {
+        std::fprintf(stderr, "SDL window could not be made: %s\n", SDL_GetError());
+        return -1;
+    }
+    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_PRESENTVSYNC);
+    if (!renderer) renderer = SDL_CreateRenderer(window, -1, 0);
+    if (!renderer) {
+        std::fprintf(stderr, "SDL renderer could not be made: %s\n", SDL_GetError());
+        SDL_DestroyWindow(window);
+        return -1;
+    }
+    g_Win = Window{};
+    g_Win.window = window;
+    g_Win.renderer = renderer;
+    g_Win.id = SDL_GetWindowID(window);
+    SDL_RendererInfo info;
+    if (SDL_GetRendererInfo(renderer, &info) == 0) {
+        // The software renderer claims nothing it can keep: it never waits.
+        g_Win.vsync = (info.flags & SDL_RENDERER_PRESENTVSYNC) && info.name &&
+                      std::strcmp(info.name, "software") != 0;
+    }
+    PlatformSetWindowIcon(iconId);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    g_Pending.count = 0;
+    UpdateFrame();
+    return 0;
+}
+
+void PlatformDestroyWindow() {
+    if (!g_Win.window) return;
+    // The program asked for it, so no Destroyed event follows.
+    ReleaseWindow();
+}
+
+int PlatformHasWindow() { return g_Win.window ? 1 : 0; }
+
+void PlatformSetWindowCaption(const char* caption) {
+    if (!g_Win.window) return;
+    char title[768];
+    CaptionUtf8(caption, title, sizeof title);
+    SDL_SetWindowTitle(g_Win.window, title);
+}
+
+void PlatformSetWindowIcon(int iconId) {
+    if (!g_Win.window) return;
+    SDL_Surface* icon = SdlCreateIconSurface(iconId);
+    if (!icon) return;  // the window system's default icon stays
+    SDL_SetWindowIcon(g_Win.window, icon);
+    SDL_FreeSurface(icon);
+}
+
+void PlatformMoveWindow(int x, int y, int clientWidth, int clientHeight) {
+    if (!g_Win.window) return;
+    if (clientWidth > 0 && clientHeight > 0) SDL_SetWindowSize(g_Win.window, clientWidth, clientHeight);
+    SDL_SetWindowPosition(g_Win.window, x, y);
+    UpdateFrame();
+}
+
+void PlatformShowWindow() {
+    if (!g_Win.window) return;
+    SDL_ShowWindow(g_Win.window);
+    SDL_RaiseWindow(g_Win.window);
+    UpdateFrame();
+}
+
+void PlatformSetScreenSaverEnabled(int enabled) {
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
+    if (enabled)
+        SDL_EnableScreenSaver();
+    else
+        SDL_DisableScreenSaver();
+}
+
+void PlatformSetCursorVisible(int visible) {
+    if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+}
+
+int PlatformPollEvent(PlatformEvent* event) {
+    if (PopPending(event)) return 1;
+    if (!g_Sdl.initialised) return 0;
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+        if (SdlInputHandleEvent(e)) continue;
+        if (e.type == SDL_QUIT) {
+            if (event) event->type = PlatformEventQuit;
+            return 1;
+        }
+        if (e.type != SDL_WINDOWEVENT || !g_Win.window || e.window.windowID != g_Win.id) continue;
+        switch (e.window.event) {
+            case SDL_WINDOWEVENT_CLOSE:
+                PushPending(PlatformEventClose);
+                break;
+            case SDL_WINDOWEVENT_FOCUS_GAINED:
+                g_Win.hasFocus = 1;
+                UpdateActive();
+                break;
+            case SDL_WINDOWEVENT_FOCUS_LOST:
+                g_Win.hasFocus = 0;
+                UpdateActive();
+                break;
+            case SDL_WINDOWEVENT_MINIMIZED:
+                g_Win.minimised = 1;
+                UpdateActive();
+                break;
+            case SDL_WINDOWEVENT_RESTORED:
+            case SDL_WINDOWEVENT_MAXIMIZED:
+                g_Win.minimised = 0;
+                UpdateActive();
+                break;
+            case SDL_WINDOWEVENT_EXPOSED:
+                PushPending(PlatformEventPaint);
+                break;
+            default:
+                break;
+        }
+        if (PopPending(event)) return 1;
+    }
+    return 0;
+}
+
+// ----------------------------------------------------------------- display
+
+int PlatformPresent(const uint16_t* pixels, int w, int h, int pitch, PlatformPixelFormat format) {
+    if (!g_Win.renderer || !pixels || w <= 0 || h <= 0 || pitch < w) return -1;
+    if (w > 16384 || h > 16384) return -1;
+    Uint32 sdlFormat;
+    if (format == PlatformPixelR5G6B5)
+        sdlFormat = SDL_PIXELFORMAT_RGB565;
+    else if (format == PlatformPixelX1R5G5B5)
+        sdlFormat = SDL_PIXELFORMAT_RGB555;  // X1R5G5B5: the top bit means nothing
+    else
+        return -1;
+    if (!g_Win.texture || g_Win.textureW != w || g_Win.textureH != h ||
+        g_Win.textureFormat != sdlFormat) {
+        if (g_Win.texture) SDL_DestroyTexture(g_Win.texture);
+        g_Win.texture = SDL_CreateTexture(g_Win.renderer, sdlFormat, SDL_TEXTUREACCESS_STREAMING, w, h);
+        if (!g_Win.texture) return -1;
+        SDL_SetTextureScaleMode(g_Win.texture, SDL_ScaleModeNearest);
+        SDL_SetTextureBlendMode(g_Win.texture, SDL_BLENDMODE_NONE);
+        g_Win.textureW = w;
+        g_Win.textureH = h;
+        g_Win.textureFormat = sdlFormat;
+    }
+    if (SDL_UpdateTexture(g_Win.texture, nullptr, pixels, pitch * (int)sizeof(uint16_t)) != 0) return -1;
+    // The whole frame, scaled to the whole client area (nearest neighbour).
+    if (SDL_RenderCopy(g_Win.renderer, g_Win.texture, nullptr, nullptr) != 0) return -1;
+    SDL_RenderPresent(g_Win.renderer);
+    g_Win.presentedSinceWait = 1;
+    g_Win.lastPresentNs = MonotonicNs();
+    return 0;
+}
+
+int PlatformRefreshRate() {
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) return 0;
+    SDL_DisplayMode mode;
+    int display = g_Win.window ? SDL_GetWindowDisplayIndex(g_Win.window) : 0;
+    if (display < 0) display = 0;
+    if (SDL_GetCurrentDisplayMode(display, &mode) != 0) return 0;
+    return mode.refresh_rate > 0 ? mode.refresh_rate : 0;
+}
+
+void PlatformWaitVerticalBlank() {
+    // With a display that paces presents, the next present blocks until the
+    // blank: return at once. Without one, or when waited for again with no
+    // present between (as when measuring the refresh period), sleep to the
+    // next boundary of the refresh grid.
+    if (g_Win.vsync && g_Win.presentedSinceWait) {
+        g_Win.presentedSinceWait = 0;
+        return;
+    }
+    g_Win.presentedSinceWait = 0;
+    int rate = PlatformRefreshRate();
+    if (rate <= 0) rate = 60;
+    long long period = 1000000000LL / rate;
+    long long origin = (g_Win.vsync && g_Win.lastPresentNs) ? g_Win.lastPresentNs : g_Sdl.gridOriginNs;
+    long long now = MonotonicNs();
+    long long elapsed = now - origin;
+    long long next = origin + (elapsed >= 0 ? (elapsed / period + 1) * period : 0);
+    if (next <= now) next = now + period;
+    SleepUntilNs(next);
+}

@@ -1,0 +1,49 @@
+// The fields every moving object shares, and the rectangle helpers that
+// every collision test uses.
+#pragma once
+
+struct Rect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// All-zero when w or h is below 1; edges count as inside.
+Rect MakeRect(int x, int y, int w, int h);
+bool RectsOverlap(const Rect& a, const Rect& b);
+bool PointInRect(int px, int py, const Rect& r);
+bool InRange(int v, int lo, int hi);
+
+constexpr double FallSpeedCap = 2.5;
+
+// Truncation toward zero for drawing and hit boxes, held inside the int
+// range so that a runaway position cannot overflow.
+inline int TruncToInt(double v) {
+    if (!(v > -2147483648.0)) return v != v ? 0 : -2147483647 - 1;
+    if (!(v < 2147483648.0)) return 2147483647;
+    return static_cast<int>(v);
+}
+
+// World size in pixels.
+constexpr int WorldWidth = 5120;
+constexpr int WorldHeight = 256;
+
+struct Actor {
+    int state = 1;
+    int timer = 0;
+    int dir = 0;
+    double x = 16.0;
+    double y = 16.0;
+    double vx = 0.0;
+    double vy = 0.0;
+    double gravity = 0.0;
+    int width = 16;
+    int height = 16;
+
+    // The common movement step before a class's own collision test:
+    // x += vx; vy += gravity; vy capped at FallSpeedCap; y += vy.
+    void MoveStep() {
+        x += vx;
+        vy += gravity;
+        if (vy > FallSpeedCap) vy = FallSpeedCap;
+        y += vy;
+    }
+};

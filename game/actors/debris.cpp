@@ -1,0 +1,128 @@
+#include "game/actors/debris.h"
+
+#include "game/actors/random.h"
+#include "game/shell/assets.h"
+#include "game/shell/game_state.h"
+#include "game/world/field.h"
+#include "game/world/player.h"
+#include "game/world/stage_file.h"
+
+Debris DebrisPool[DebrisPoolSize];
+
+namespace {
+struct Launch {
+    double vx, vy;
+};
+constexpr Launch LaunchVelocity[4] = {{-0.7, -5.9}, {1.5, -4.9}, {-1.5, -4.9}, {0.7, -5.9}};
+}  // namespace
+
+void Debris::Reset() {
+    state = 1;
+    timer = 0;
+    dir = 1;
+    x = 16.0;
+    y = 16.0;
+    vx = 0.0;
+    vy = 0.0;
+    gravity = 0.0;
+    width = 8;
+    height = 8;
+    active = false;
+    kind = 0;
+}
+
+void Debris::Spawn(int mode, int a, int b) {
+    timer = 0;
+    kind = GameRand() % 2;
+    width = height = kind == 1 ? 8 : 6;
+    if (mode == 1) {
+        x = a;
+        y = b;
+    } else {
+        // Centred in the cell, resting on its floor.
+        x = 16.0 * a + (16 - width) / 2;
+        y = 16.0 * b + 16 - height;
+    }
+    active = true;
+}
+
+void Debris::Draw() {
+    if (!active) return;
+    DrawSprite(GroundSlot, TruncToInt(x) - Player.scrollX, TruncToInt(y), 16 * (17 + kind), 16 * GameState.GroundRow,
+               width, height);
+}
+
+void Debris::Act() {
+    timer += 1;
+    if (timer > 100) Reset();
+    gravity = 0.55;
+}
+
+void Debris::Move() {
+    if (!active) return;
+    MoveStep();
+    Collide();
+}
+
+void Debris::Collide() {
+    if (state == 1 && y > WorldHeight) {
+        Reset();
+        return;
+    }
+    for (int row = TruncToInt(x / 16); row < (x + width) / 16 + 1; ++row) {
+        for (int cell = 0; cell < GridCells; ++cell) {
+            if (!IsSolid(row, cell)) continue;
+            Rect r = MakeRect(16 * row, 16 * cell, 15, 15);
+            if (PointInRect(TruncToInt(x), TruncToInt(y + height / 2 - 1), r)) {
+                x = r.right + 1;
+                vx *= -0.5;
+            }
+            if (PointInRect(TruncToInt(x + width - 1), TruncToInt(y + height / 2 - 1), r)) {
+                x = r.left - width;
+                vx *= -0.5;
+            }
+            if (PointInRect(TruncToInt(x + width / 2 - 1), TruncToInt(y), r)) {
+                y = r.bottom + 1;
+                vy *= -0.5;
+            }
+            if (PointInRect(TruncToInt(x + width / 2 - 1), TruncToInt(y + height - 1), r)) {
+                y = r.top - height;
+                vy *= -0.5;
+                vx *= 0.9;
+            }
+        }
+    }
+}
+
+void ResetDebris() {
+    for (Debris& d : DebrisPool) d.Reset();
+}
+
+void DrawDebris() {
+    for (Debris& d : DebrisPool)
+        if (d.active) d.Draw();
+}
+
+void ActDebris() {
+    for (int i = 0; i < DebrisPoolSize; ++i)
+        if (DebrisPool[i].active) DebrisPool[i].Act();
+}
+
+void MoveDebris() {
+    for (int i = 0; i < DebrisPoolSize; ++i)
+        if (DebrisPool[i].active) DebrisPool[i].Move();
+}
+
+int SpawnDebris(int mode, int a, int b) {
+    int launched = 0;
+    for (int i = 0; i < DebrisPoolSize && launched < 4; ++i) {
+        Debris& d = DebrisPool[i];
+        if (d.active) continue;
+        d.Spawn(mode, a, b);
+        PlaySound(mode == 1 ? 16 : 3);  // once for each piece
+        d.vx = LaunchVelocity[launched].vx;
+        d.vy = LaunchVelocity[launched].vy;
+        ++launched;
+    }
+    return launched;
+}

@@ -1,0 +1,604 @@
+#include "game/actors/enemy.h"
+
+#include <cmath>
+
+#include "game/actors/extra_boss.h"
+#include "game/actors/item.h"
+#include "game/actors/last_boss.h"
+#include "game/actors/random.h"
+#include "game/shell/assets.h"
+#include "game/world/field.h"
+#include "game/world/player.h"
+#include "game/world/stage_file.h"
+
+Enemy EnemyPool[EnemyPoolSize];
+
+namespace {
+
+constexpr double EnemyGravity = 0.35;
+constexpr double KnockOutHop = -4.0;
+
+// ±v: positive when facing right (dir 0).
+double Facing(int dir, double v) { return dir == 0 ? v : -v; }
+
+// Squared distance of the top-left corners, truncated, below the bound.
+// Both sides are non-negative, so comparing before truncation is the same.
+bool NearPlayer(const Enemy& e, int bound) {
+    double dx = Player.x - e.x;
+    double dy = Player.y - e.y;
+    return dx * dx + dy * dy < bound;
+}
+
+// The flag row of a kind; -1 leaves the value after Reset.
+struct KindRow {
+    int kind, look, frameBase;
+    signed char falls, turnsAtLedges, stompable, drillable, fragile, bounces, ghost, revives, pingPong;
+};
+
+constexpr int N = -1;  // blank: value after Reset
+constexpr KindRow KindTable[] = {
+    //  kind look fB  falls ledge stomp drill frag bounce ghost rev  ping
+    {0, N, N, N, N, N, 1, N, N, N, N, 1},
+    {1, N, N, N, 1, N, 1, N, N, N, N, N},
+    {2, N, N, 0, N, N, N, N, N, N, N, 1},
+    {3, 3, 0, N, 1, N, N, N, N, N, N, N},
+    {4, N, N, N, 1, N, N, N, N, N, N, 1},
+    {5, N, N, N, 1, N, N, N, N, N, 1, 1},
+    {6, N, N, 0, N, N, N, N, 1, N, N, N},
+    {7, N, N, N, 1, N, N, N, N, N, N, N},
+    {8, 6, 5, 0, 0, 1, N, N, 1, N, N, N},
+    {9, N, N, 0, N, N, N, N, N, N, N, N},
+    {10, N, N, N, N, 0, N, N, 1, N, N, N},
+    {11, N, N, 0, N, 0, 0, N, 1, N, N, 1},
+    {12, 11, N, 0, N, 0, 0, N, N, N, N, 1},
+    {13, 12, N, 0, N, N, N, 1, N, N, N, N},
+    {14, 0, 5, 0, N, 1, 1, N, N, 0, N, 0},
+    {15, 4, 5, N, 1, N, 1, N, N, N, N, 0},
+    {16, 13, 0, 1, 1, 1, 0, N, N, 0, N, 0},
+    {17, 14, 0, 0, 0, 1, 1, N, N, 1, N, 0},
+    {18, 7, 5, 0, 0, 0, 1, 1, N, 0, N, 0},
+    {19, 8, 5, 1, 1, 1, 1, 0, N, 0, 1, 0},
+    {20, 5, 5, 1, 0, 0, 0, 1, N, 0, 0, 0},
+    {21, 11, 5, 1, 1, 1, 1, 0, N, 0, 0, 0},
+    {22, 11, 0, 0, N, 0, 0, N, N, N, N, 1},
+    {23, 5, 5, 1, 0, 0, 0, 0, N, 0, 0, 0},
+    {30, 9, 5, 0, 0, 0, 0, N, N, 1, N, 0},
+    {99, 14, 5, 0, 0, 0, 1, N, N, 1, N, 0},
+};
+
+void ApplyFlag(bool& field, signed char v) {
+    if (v >= 0) field = v != 0;
+}
+
+void ApplyKindRow(Enemy& e) {
+    for (const KindRow& r : KindTable) {
+        if (r.kind != e.kind) continue;
+        if (r.look >= 0) e.look = r.look;
+        if (r.frameBase >= 0) e.frameBase = r.frameBase;
+        ApplyFlag(e.falls, r.falls);
+        ApplyFlag(e.turnsAtLedges, r.turnsAtLedges);
+        ApplyFlag(e.stompable, r.stompable);
+        ApplyFlag(e.drillable, r.drillable);
+        ApplyFlag(e.fragile, r.fragile);
+        ApplyFlag(e.bounces, r.bounces);
+        ApplyFlag(e.ghost, r.ghost);
+        ApplyFlag(e.revives, r.revives);
+        ApplyFlag(e.pingPong, r.pingPong);
+        return;
+    }
+}
+
+void KnockOut(Enemy& e) {
+    e.vy = KnockOutHop;
+    e.state = EnemyKnockedOut;
+}
+
+// x of a shot fired ahead of the enemy.
+int Muzzle(const Enemy& e) { return e.dir == 0 ? TruncToInt(e.x + 16) : TruncToInt(e.x - 16); }
+
+void MovementRule(Enemy& e) {
+    switch (e.kind) {
+    case 0: e.vx = Facing(e.dir, 0.3); break;
+    case 1: e.vx = Facing(e.dir, 0.8); break;
+    case 2:
+        e.vx = Facing(e.dir, 0.7);
+        e.timer += 1;
+        if (e.timer > 150) {
+            e.dir = 1 - e.dir;
+            e.timer = 0;
+        }
+        break;
+    case 3:
+        if (e.phase == 0) {
+            e.vx = Facing(e.dir, 0.2);
+            e.timer += 1;
+            if (e.timer > 200) {
+                e.phase = 1;
+                e.timer = 0;
+                e.frameBase = 5;
+            }
+        } else if (e.phase == 1) {
+            e.vx = 0;
+            e.timer += 1;
+            if (e.timer > 60) {
+                SpawnEnemyAt(13, Muzzle(e), TruncToInt(e.y), e.dir);
+                e.phase = 0;
+                e.timer = 0;
+                e.frameBase = 0;
+            }
+        }
+        break;
+    case 4:
+        if (e.phase == 0) {
+            e.vx = Facing(e.dir, 0.8);
+            e.timer += 1;
+            if (e.timer > 200) {
+                e.gravity = -5.5;  // a jump: only this frame's Move adds it
+                e.vx = 0;
+                e.phase = 1;
+                e.timer = 0;
+            }
+        } else if (e.phase == 1) {
+            e.timer += 1;
+            if (e.timer > 100) {
+                e.phase = 0;
+                e.timer = 0;
+            }
+        }
+        break;
+    case 5: e.vx = Facing(e.dir, 0.2); break;
+    case 6:
+        e.vy = e.vdir == 0 ? 0.35 : -0.35;
+        e.dir = (e.x + e.width / 2) >= (Player.x + Player.width / 2) ? 1 : 0;
+        e.timer += 1;
+        if (e.timer > 150) {
+            e.vdir = 1 - e.vdir;
+            e.timer = 0;
+        }
+        break;
+    case 7:
+        e.vx = Facing(e.dir, 0.3);
+        e.look = NearPlayer(e, 9216) ? 8 : 7;
+        break;
+    case 8:
+        e.vx = Facing(e.dir, 0.8);
+        e.timer += 1;
+        if (e.timer > 300) {
+            e.timer = 0;
+            e.dir = 1 - e.dir;
+        }
+        e.param += 1;
+        if (e.param > 150) {
+            e.param = 0;
+            SpawnEnemyAt(20, TruncToInt(e.x), TruncToInt(e.y + 2), e.dir);
+        }
+        break;
+    case 9:
+        e.vx = Facing(e.dir, 0.5);
+        e.timer += 1;
+        e.vy = std::cos(e.timer * 0.05) * 1.5;
+        break;
+    case 10:
+        e.vx = Facing(e.dir, 0.5);
+        e.vy = e.vdir == 0 ? 0.5 : -0.5;
+        break;
+    case 11: e.vy = e.vdir == 0 ? 0.8 : -0.8; break;
+    case 12: e.vx = Facing(e.dir, 0.8); break;
+    case 13: e.vx = Facing(e.dir, 1.0); break;
+    case 14:
+        if (e.phase == 0) {
+            e.vy = 0;
+            e.gravity = 0;
+            e.vx = Facing(e.dir, 0.8);
+            if (NearPlayer(e, 4096)) {
+                PlaySound(10);
+                e.phase = 1;
+                e.look = 1;
+                e.timer = 0;
+                e.param = TruncToInt(e.y);
+                e.ghost = true;
+            }
+        } else if (e.phase == 1) {
+            e.vx = 0;
+            e.vy = -2.5;
+            e.gravity = e.timer * 0.05;
+            e.timer += 1;
+            if (e.vy + e.gravity > 0) {
+                e.phase = 2;
+                e.look = 2;
+                e.timer = 0;
+            }
+        } else if (e.phase == 2) {
+            e.vx = 0;
+            e.vy = 1.9;
+            e.gravity = e.timer * 0.05;
+            if (e.param <= e.y) {
+                PlaySound(10);
+                e.phase = 0;
+                e.look = 0;
+                e.timer = 0;
+                e.y = e.param;
+                e.ghost = false;
+            }
+        }
+        break;
+    case 15: e.vx = Facing(e.dir, 0.4); break;
+    case 16:
+        if (e.phase == 0) {
+            e.vx = Facing(e.dir, 0.5);
+            e.timer += 1;
+            if (e.timer > 200) {
+                e.phase = 1;
+                e.timer = 0;
+            }
+        } else if (e.phase == 1) {
+            e.vx = Facing(e.dir, 1.0);
+            e.timer += 1;
+            if (e.timer > 100) {
+                e.phase = 0;
+                e.timer = 0;
+            }
+        }
+        break;
+    case 17:
+        if (TruncToInt(Player.x - e.x) == 0) {
+            e.x = Player.x;
+        } else {
+            e.vx = Player.x < e.x ? -0.5 : 0.5;
+        }
+        if (Player.y == e.y) {
+            e.vy = 0;
+        } else {
+            e.vy = Player.y < e.y ? -0.5 : 0.5;
+        }
+        e.dir = e.vx < 0 ? 1 : 0;
+        e.gravity = 0;
+        e.timer += 1;
+        break;
+    case 18: e.vx = Facing(e.dir, 1.0); break;
+    case 19:
+        e.timer += 1;
+        if (e.phase == 0) {
+            e.vx = Facing(e.dir, 0.2);
+            if (e.timer > 100) {
+                e.phase = 0;
+                e.timer = 0;
+                SpawnEnemyAt(18, Muzzle(e), TruncToInt(e.y), e.dir);
+            }
+        }
+        break;
+    case 20: e.vx = Facing(e.dir, 0.2); break;
+    case 21:
+        if (e.phase == 0) {
+            e.vx = Facing(e.dir, 0.2);
+            e.timer += 1;
+            if (e.timer > 300) {
+                e.look = 12;
+                e.phase = 1;
+                e.timer = 0;
+            }
+        } else if (e.phase == 1) {
+            e.vx = Facing(e.dir, 1.2);
+            e.timer += 1;
+            if (e.timer > 100) {
+                e.look = 11;
+                e.phase = 0;
+                e.timer = 0;
+            }
+        }
+        break;
+    case 22: e.vx = 0; break;
+    case 23: e.vx = Facing(e.dir, 0.4); break;
+    case 30: {
+        e.timer += 1;
+        double a = e.param / 180.0 * 3.14159265358979323846;
+        // Each increment is rounded to single precision before it is added.
+        e.vx += static_cast<double>(static_cast<float>(std::cos(a) * 0.02));
+        e.vy += static_cast<double>(static_cast<float>(std::sin(a) * 0.02));
+        e.gravity = 0;
+        break;
+    }
+    case 99:
+        e.timer += 1;
+        e.vy = e.y > 120 ? -1.0 : 1.0;
+        break;
+    default: break;  // any other code only falls
+    }
+}
+
+// Walks the solid cells of the rows the enemy covers, in row and cell order.
+// The row bound uses the position as it stands at each step. fn returns
+// false to stop the walk.
+template <typename Fn>
+void WalkSolidCells(Enemy& e, Fn fn) {
+    for (int row = TruncToInt(e.x / 16); row < (e.x + e.width) / 16 + 1; ++row) {
+        for (int cell = 0; cell < GridCells; ++cell) {
+            if (!IsSolid(row, cell)) continue;
+            if (!fn(row, cell, MakeRect(16 * row, 16 * cell, 15, 15))) return;
+        }
+    }
+}
+
+}  // namespace
+
+void Enemy::Reset() {
+    state = EnemyInactive;
+    timer = 0;
+    dir = 1;
+    x = 16.0;
+    y = 16.0;
+    vx = 0.0;
+    vy = 0.0;
+    gravity = 0.0;
+    width = 16;
+    height = 16;
+    active = false;
+    kind = 0;
+    phase = 0;
+    vdir = 1;
+    frameBase = 0;
+    look = 0;
+    falls = true;
+    turnsAtLedges = false;
+    stompable = true;
+    drillable = true;
+    fragile = false;
+    bounces = false;
+    ghost = false;
+    revives = false;
+    pingPong = false;
+    animStep = 1;
+    animFrame = 0;
+}
+
+void Enemy::Spawn(int k, int row, int cell) {
+    kind = k;
+    phase = 0;
+    timer = 0;
+    x = 16.0 * row;
+    y = 16.0 * cell;
+    active = true;
+    state = EnemyAlive;
+    frameBase = 0;
+    look = kind;
+    ApplyKindRow(*this);
+    if (kind == 8) param = 0;
+    if (kind == 30) param = GameRand() % 180;
+}
+
+void Enemy::Kill() {
+    timer = 0;
+    state = EnemySquashed;
+}
+
+void Enemy::Draw() {
+    if (!active) return;
+    if (state == EnemyKnockedOut && timer % 2 == 0) return;  // blinks while it falls
+    int column = frameBase + animFrame;
+    if (state == EnemySquashed) column = frameBase + 3;
+    if (state == EnemyKnockedOut) column = frameBase + 4;
+    DrawSprite(EnemyImageSlot, TruncToInt(x) - Player.scrollX, TruncToInt(y), 16 * column,
+               16 * (dir + 2 * look), width, height);
+}
+
+void Enemy::Act() {
+    gravity = EnemyGravity;
+    if (state == EnemySquashed) {
+        vx = 0;
+        return;
+    }
+    if (state == EnemyKnockedOut) {
+        timer += 1;
+        vx = 0;
+        return;
+    }
+    gravity = falls ? EnemyGravity : 0.0;
+    MovementRule(*this);
+
+    animTimer += 1;
+    if (animTimer > 5) {
+        animFrame += animStep;
+        if (!pingPong) {
+            if (animFrame > 2) animFrame = 0;
+        } else if (animFrame <= 0 || animFrame >= 2) {
+            animStep = -animStep;
+        }
+        animTimer = 0;
+    }
+}
+
+void Enemy::Move() {
+    MoveStep();
+    Collide();
+}
+
+void Enemy::Collide() {
+    if (state == EnemyLeaving) {
+        Reset();
+        return;
+    }
+    if (state == EnemyKnockedOut) {
+        if (y > WorldHeight) state = EnemyLeaving;
+        return;
+    }
+    if (y > WorldHeight || y + 2 * height < 0) {
+        state = EnemyLeaving;
+        return;
+    }
+    if (bounces) {
+        if (x < 0 || x + width > WorldWidth) {
+            dir = 1 - dir;
+            x = x < 0 ? 0.0 : static_cast<double>(WorldWidth - width);
+        }
+        if (y < 0 || y + height > WorldHeight) {
+            vdir = 1 - vdir;
+            y = y < 0 ? 0.0 : static_cast<double>(WorldHeight - height);
+        }
+    }
+
+    // Ground under the two feet.
+    int top = WorldHeight;
+    int hits = 0;
+    bool left = false, right = false;
+    if (!ghost) {
+        WalkSolidCells(*this, [&](int, int cell, const Rect& r) {
+            if (PointInRect(TruncToInt(x + 2), TruncToInt(y + height - 1), r)) {
+                if (16 * cell < top) top = 16 * cell;
+                hits += 1;
+                left = true;
+                if (hits >= 2) return false;
+            }
+            if (PointInRect(TruncToInt(x + width - 3), TruncToInt(y + height - 1), r)) {
+                if (16 * cell < top) top = 16 * cell;
+                hits += 1;
+                right = true;
+                if (hits >= 2) return false;
+            }
+            return true;
+        });
+    }
+    if (hits == 1 && turnsAtLedges) {
+        if (left && !right) dir = 1;
+        if (right && !left) dir = 0;
+    }
+    if (hits > 0) {
+        if (fragile) {
+            KnockOut(*this);
+            return;
+        }
+        y = top - height;
+        vy = 0;
+        vdir = 1 - vdir;
+    }
+
+    // Head, right side and left side against every solid cell.
+    if (!ghost) {
+        bool knocked = false;
+        WalkSolidCells(*this, [&](int, int, const Rect& r) {
+            if (RectsOverlap(MakeRect(TruncToInt(x + 7), TruncToInt(y), width - 14, height / 2), r)) {
+                if (fragile) {
+                    knocked = true;
+                    return false;
+                }
+                y = r.bottom + 1;
+                vy = 0;
+                vdir = 1 - vdir;
+            }
+            if (RectsOverlap(MakeRect(TruncToInt(x + width / 2), TruncToInt(y + 2), width / 2 - 1, height - 4), r)) {
+                if (fragile) {
+                    knocked = true;
+                    return false;
+                }
+                x = r.left - width;
+                vx = 0;
+                dir = 1 - dir;
+            }
+            if (RectsOverlap(MakeRect(TruncToInt(x), TruncToInt(y + 2), width / 2, height - 4), r)) {
+                if (fragile) {
+                    knocked = true;
+                    return false;
+                }
+                x = r.right + 1;
+                vx = 0;
+                dir = 1 - dir;
+            }
+            return true;
+        });
+        if (knocked) {
+            KnockOut(*this);
+            return;
+        }
+    }
+
+    if (state == EnemySquashed) {
+        timer += 1;
+        if (revives) {
+            if (timer > 300) state = EnemyAlive;
+        } else if (timer > 15) {
+            Reset();
+        }
+        return;
+    }
+    if (Player.state != PlayerAlive) return;
+
+    if (stompable &&
+        RectsOverlap(MakeRect(TruncToInt(x), TruncToInt(y), width - 1, height / 2 - 1),
+                     MakeRect(TruncToInt(Player.x), TruncToInt(Player.y + Player.height / 2), Player.width - 1,
+                              Player.height / 2 - 1))) {
+        PlaySound(8);
+        if (!revives) {
+            int r = GameRand() % 3;
+            if (r == 0) SpawnItem(ItemCoin, TruncToInt(x), TruncToInt(y));
+        }
+        Kill();
+        Player.vy = -4.0;
+        return;
+    }
+    if (RectsOverlap(MakeRect(TruncToInt(x + 1), TruncToInt(y + 1), width - 2, height - 2),
+                     MakeRect(TruncToInt(Player.x + 1), TruncToInt(Player.y + 1), Player.width - 2,
+                              Player.height - 2))) {
+        PlaySound(14);
+        Player.vy = -2.5;
+        Player.state = PlayerDying;
+    }
+}
+
+void ResetEnemies() {
+    for (Enemy& e : EnemyPool) e.Reset();
+}
+
+void DrawEnemies() {
+    for (Enemy& e : EnemyPool)
+        if (e.active) e.Draw();
+}
+
+void ActEnemies() {
+    for (int i = 0; i < EnemyPoolSize; ++i)
+        if (EnemyPool[i].active) EnemyPool[i].Act();
+}
+
+void MoveEnemies() {
+    for (int i = 0; i < EnemyPoolSize; ++i)
+        if (EnemyPool[i].active) EnemyPool[i].Move();
+}
+
+namespace {
+int FirstFreeEnemy() {
+    for (int i = 0; i < EnemyPoolSize; ++i)
+        if (!EnemyPool[i].active) return i;
+    return -1;
+}
+}  // namespace
+
+int SpawnEnemyAt(int kind, int px, int py, int dir) {
+    int i = FirstFreeEnemy();
+    if (i < 0) return -1;
+    Enemy& e = EnemyPool[i];
+    e.Spawn(kind, -1, -1);
+    e.x = px;
+    e.y = py;
+    e.dir = dir;
+    return i;
+}
+
+void SpawnRow(int row) {
+    if (row < 0 || row >= GridRows) return;
+    for (int cell = 0; cell < GridCells; ++cell) {
+        int code = StageGrid[row][cell];
+        if (code < 0) continue;
+        if (code == LastBossCode) {
+            TheLastBoss.Spawn(LastBossCode, row, cell);
+            StageGrid[row][cell] = -1;
+            return;  // the rest of the row waits for a later call
+        }
+        if (code == ExtraBossCode) {
+            TheExtraBoss.Spawn(ExtraBossCode, row, cell);
+            StageGrid[row][cell] = -1;
+            return;
+        }
+        int i = FirstFreeEnemy();
+        if (i < 0) continue;  // the cell keeps its code
+        EnemyPool[i].Spawn(code, row, cell);
+        StageGrid[row][cell] = -1;
+    }
+}

@@ -1,0 +1,143 @@
+#include "game/actors/item.h"
+
+#include "game/actors/random.h"
+#include "game/shell/assets.h"
+#include "game/shell/bitmap_text.h"
+#include "game/shell/game_state.h"
+#include "game/world/field.h"
+#include "game/world/player.h"
+#include "game/world/stage_file.h"
+
+Item ItemPool[ItemPoolSize];
+
+void Item::Reset() {
+    state = ItemLying;
+    timer = 0;
+    dir = 1;
+    x = 16.0;
+    y = 16.0;
+    vx = 0.0;
+    vy = 0.0;
+    gravity = 0.0;
+    width = 16;
+    height = 16;
+    active = false;
+    kind = 0;
+    oneUp = false;
+    animStep = 1;
+    animFrame = 0;
+}
+
+void Item::Spawn(int k, int px, int py) {
+    Reset();
+    kind = k;
+    oneUp = false;
+    x = px;
+    y = py;
+    active = true;
+}
+
+void Item::Act() {
+    if (state == ItemCollected) {
+        timer += 1;
+        if (timer > 25) Reset();
+        vy = -1.2;
+    }
+    gravity = 0.25;
+    animTimer += 1;
+    if (animTimer > 10) {
+        animFrame += animStep;
+        if (animFrame > 2) animFrame = 0;
+        animTimer = 0;
+    }
+}
+
+void Item::Move() {
+    MoveStep();
+    Collide();
+}
+
+void Item::Collide() {
+    if (!active || state != ItemLying) return;
+
+    if (RectsOverlap(MakeRect(TruncToInt(x + 2), TruncToInt(y + 2), width - 4, height - 4),
+                     MakeRect(TruncToInt(Player.x), TruncToInt(Player.y), Player.width, Player.height))) {
+        if (kind == ItemCoin) {
+            GameState.Coins += 1;
+            if (GameState.Coins >= 100) {
+                GameState.Coins = 0;
+                oneUp = true;
+                GameState.Lives += 1;
+                PlaySound(5);
+            } else {
+                PlaySound(2);
+            }
+        } else if (kind == ItemKey) {
+            GameState.Keys += 1;
+            PlaySound(18);
+        }
+        state = ItemCollected;
+        return;
+    }
+    if (y > WorldHeight) state = ItemCollected;  // fell out of the world
+
+    for (int row = TruncToInt(x / 16); row < (x + width) / 16 + 1; ++row) {
+        for (int cell = 0; cell < GridCells; ++cell) {
+            if (!IsSolid(row, cell)) continue;
+            Rect r = MakeRect(16 * row, 16 * cell, 15, 15);
+            if (RectsOverlap(MakeRect(TruncToInt(x + 2), TruncToInt(y + height / 2 + 2), width - 4, height / 2 - 2), r)) {
+                y = r.top - 16;
+                vy = 0;
+            }
+            if (RectsOverlap(MakeRect(TruncToInt(x + 7), TruncToInt(y), width - 14, height / 2), r)) {
+                y = r.bottom + 1;
+                vy = 0;
+            }
+            if (RectsOverlap(MakeRect(TruncToInt(x + width / 2), TruncToInt(y + 2), width / 2, height - 4), r)) {
+                x = r.left - 16;
+                vx = 0;
+            }
+            if (RectsOverlap(MakeRect(TruncToInt(x), TruncToInt(y + 2), width / 2, height - 4), r)) {
+                x = r.right + 1;
+                vx = 0;
+            }
+        }
+    }
+}
+
+void Item::Draw() {
+    if (!active) return;
+    if (oneUp) DrawBitmapText(TruncToInt(x - Player.scrollX - width / 2), TruncToInt(y - height), "1up");
+    if (state == ItemCollected && GameRand() % 2 == 1) return;  // random flicker
+    DrawSprite(ItemImageSlot, TruncToInt(x) - Player.scrollX, TruncToInt(y), animFrame * width, kind * height, width,
+               height);
+}
+
+void ResetItems() {
+    for (Item& it : ItemPool) it.Reset();
+}
+
+void DrawItems() {
+    for (Item& it : ItemPool)
+        if (it.active) it.Draw();
+}
+
+void ActItems() {
+    for (int i = 0; i < ItemPoolSize; ++i)
+        if (ItemPool[i].active) ItemPool[i].Act();
+}
+
+void MoveItems() {
+    for (int i = 0; i < ItemPoolSize; ++i)
+        if (ItemPool[i].active) ItemPool[i].Move();
+}
+
+int SpawnItem(int kind, int px, int py) {
+    for (int i = 0; i < ItemPoolSize; ++i) {
+        if (!ItemPool[i].active) {
+            ItemPool[i].Spawn(kind, px, py);
+            return i;
+        }
+    }
+    return -1;
+}

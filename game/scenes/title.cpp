@@ -1,0 +1,136 @@
+// The title menu and the save-deletion question behind "option".
+#include "engine/engine.h"
+#include "game/scenes/scene_texts.h"
+#include "game/shell/assets.h"
+#include "game/shell/bitmap_text.h"
+#include "game/shell/game_state.h"
+#include "game/world/field.h"
+#include "game/world/player.h"
+#include "game/world/save.h"
+
+namespace {
+
+constexpr int MenuEntryCount = 5;
+constexpr int MenuX = 80;
+constexpr int MenuTop = 144;
+constexpr int CursorX = 56;
+constexpr int TitleIdleMs = 15000;
+constexpr int DeletedFramesLimit = 100;
+
+const char* const MenuTexts[MenuEntryCount] = {"start", "continue", "extra stage", "option", "exit"};
+
+void StartGame(int extraMode, int stageIndex, int lives) {
+    GameState.ExtraMode = extraMode;
+    GameState.StageIndex = stageIndex;
+    GameState.Lives = lives;
+    GameState.Coins = 0;
+    ChangeScene(SceneStageIntro);
+}
+
+void ChooseEntry(int entry) {
+    switch (entry) {
+        case 0:
+            StopAllMusic();
+            PlaySound(1);
+            StartGame(0, 0, 3);
+            break;
+        case 1:
+            StopAllMusic();
+            PlaySound(1);
+            GameState.SavedStageIndex = LoadSave();
+            StartGame(0, GameState.SavedStageIndex, 3);
+            break;
+        case 2:
+            StopAllMusic();
+            PlaySound(1);
+            StartGame(1, GameState.StartArgument != -1 ? GameState.StartArgument : 0, 30);
+            break;
+        case 3:
+            ChangeScene(SceneSaveDeletion);
+            break;
+        case 4:
+            StopAllMusic();
+            SetQuitRequested(1);
+            break;
+        default:
+            break;
+    }
+}
+
+void DrawCursor(int index) { DrawSprite(5, CursorX, MenuTop + 16 * index, 0, 0, 16, 16); }
+
+}  // namespace
+
+void TitleScene(bool entered) {
+    if (entered) {
+        Scenes.TitleIdleTick = GetTickMs(0);
+        Scenes.TitleFrame = 0;
+        PlayMusic(0);
+    }
+    Scenes.TitleFrame += 1;
+
+    FillScreenWithTile(1, 0);
+    DrawLayerAt(12, 1, (int)(Scenes.TitleFrame * 0.2));
+    DrawSprite(13, 0, 32, 0, 0, 256, 256);
+    DrawSprite(14, 0, 32, 0, 0, 256, 256);
+    DrawSprite(10, 0, 0, 0, 0, 256, 256);
+    for (int i = 0; i < MenuEntryCount; ++i) DrawBitmapText(MenuX, MenuTop + 16 * i, MenuTexts[i]);
+    DrawCursor(Scenes.MenuCursor);
+
+    SetDefaultFont(9, 1, 0);
+    DrawTextString(80, 240, "Presented by Tobrelux", PackColor(224, 224, 224), 0);
+
+    if (GameState.ButtonUp == LatchPressed || GameState.ButtonDown == LatchPressed) {
+        Scenes.TitleIdleTick = GetTickMs(0);
+    }
+    if (GameState.ButtonUp == LatchPressed && Scenes.MenuCursor > 0) {
+        Scenes.MenuCursor -= 1;
+        PlaySound(17);
+    }
+    if (GameState.ButtonDown == LatchPressed && Scenes.MenuCursor < MenuEntryCount - 1) {
+        Scenes.MenuCursor += 1;
+        PlaySound(17);
+    }
+    if (GameState.ButtonConfirm == LatchPressed) ChooseEntry(Scenes.MenuCursor);
+    if (ElapsedMs(Scenes.TitleIdleTick, GetTickMs(0)) > TitleIdleMs) ChangeScene(ScenePrologue);
+}
+
+void SaveDeletionScene(bool entered) {
+    if (entered) {
+        Scenes.DeleteCursor = 0;
+        Scenes.SaveDeleted = 0;
+        Scenes.DeletedFrames = 0;
+    }
+
+    if (!Scenes.SaveDeleted) {
+        DrawBitmapText(32, 128, "Is the save data deleted?");
+        DrawBitmapText(80, 144, "no");
+        DrawBitmapText(80, 160, "yes");
+        DrawCursor(Scenes.DeleteCursor);
+        SetDefaultFont(9, 1, 0);
+        DrawTextString(80, 240, JapaneseLine(JpDeleteQuestion), PackColor(255, 255, 255), 0);
+    } else {
+        DrawBitmapText(32, 144, "save data was deleted.");
+        SetDefaultFont(9, 1, 0);
+        DrawTextString(80, 240, JapaneseLine(JpDeleteDone), PackColor(255, 255, 255), 0);
+    }
+
+    if (GameState.ButtonUp == LatchPressed && Scenes.DeleteCursor > 0) {
+        Scenes.DeleteCursor -= 1;
+        PlaySound(17);
+    }
+    if (GameState.ButtonDown == LatchPressed && Scenes.DeleteCursor < 1) {
+        Scenes.DeleteCursor += 1;
+        PlaySound(17);
+    }
+    if (Scenes.SaveDeleted) Scenes.DeletedFrames += 1;
+    if (GameState.ButtonConfirm == LatchPressed) {
+        if (Scenes.DeleteCursor == 0) {
+            ChangeScene(SceneTitle);
+        } else {
+            WriteSave(0);
+            Scenes.SaveDeleted = 1;
+        }
+    }
+    if (Scenes.DeletedFrames > DeletedFramesLimit) ChangeScene(SceneTitle);
+}

@@ -1,0 +1,12 @@
+// The seven button latches, updated once per frame from keyboard and pad.
+#pragma once
+
+// Updates ButtonUp, Down, Left, Right, Confirm, Jump, Drill of GameState
+// (in this order): 0 up, 1 pressed in this frame, 2 held.
+void LatchButtons();
+
+constexpr int LatchCount = 7;
+// One latch step: the new value from the old one and whether it is down.
+int NextLatch(int previous, bool down);
+// The latch step for all seven, down[] in the order of LatchButtons.
+void ApplyLatches(const bool down[LatchCount]);

@@ -1,0 +1,50 @@
+// The field: ground, blocks and the scrolling background of a stage.
+#pragma once
+
+// Field codes held in FieldGrid.
+enum FieldCode {
+    FieldEmpty = 0,
+    FieldGround = 1,       // solid, unbreakable, tile chosen by its neighbours
+    FieldBlock = 2,        // breakable, leaves nothing
+    FieldCoinBlock = 3,    // breakable, leaves item kind 0
+    FieldKeyBlock = 4,     // breakable, leaves item kind 1
+    FieldHiddenBlock = 5,  // breakable, not drawn, leaves item kind 2
+    FieldCoin = 10,        // item kind 0 placed at stage start
+    FieldKey = 11,         // item kind 1 placed at stage start
+    FieldDoor = 49,        // the exit door
+};
+
+// TileGrid values: 0 nothing, TileGroundBase + variant (0..15), TileBlock.
+constexpr int TileNone = 0;
+constexpr int TileGroundBase = 100;
+constexpr int TileBlock = 116;
+
+// Image slots of the field.
+constexpr int FillTileSlot = 1;
+constexpr int GroundSlot = 2;
+
+// Ground tile variant 0..15 of the cell from its four neighbours (outside
+// the grid counts as ground; blocks do not).
+int GroundVariant(int row, int cell);
+
+// Builds TileGrid from FieldGrid, places the stage's items and the door.
+void SetUpField();
+// Background fill, the three layers of the stage kind, the door, the tiles.
+void DrawField();
+
+// False outside the grid; true for codes 1 to 5.
+bool IsSolid(int row, int cell);
+// False outside the grid; true for codes 2 to 5.
+bool IsBreakable(int row, int cell);
+// Breaks a breakable cell: clears it, leaves its item, launches debris.
+void BreakBlock(int row, int cell);
+
+// Covers the screen with the 16 x 16 cell (16 tx, 16 ty) of image slot 1.
+void FillScreenWithTile(int tx, int ty);
+// A repeating 256 x 256 layer at Player.scrollX / divisor (divisor <= 0: still).
+void DrawLayer(int slot, int divisor);
+void DrawLayerAt(int slot, int divisor, int position);
+
+// The fill tile column (image slot 1, row 0) and the three layer slots of a
+// stage kind; returns false (fill column 0, no layers) for unknown kinds.
+bool BackgroundSet(int stageKind, int* fillColumn, int layers[3]);

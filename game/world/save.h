@@ -1,0 +1,26 @@
+// The save file: the furthest normal stage reached, in "./data/state0.dat".
+//
+// The record is 4 bytes: two decimal digits, a blank, a zero byte
+// (index 7 is 0x30 0x37 0x20 0x00).
+#pragma once
+
+constexpr int SaveRecordSize = 4;
+constexpr int SaveMaxStage = 29;
+
+// The saved stage index; 0 when the file cannot be opened. A file that
+// cannot be read returns the value of the previous successful read; a
+// value outside 0..29 reads as 0.
+int LoadSave();
+// Replaces the file with the record of index. The new file is written
+// beside the old one and renamed over it, so a failed write leaves the old
+// file as it was. Returns 0 on success, -1 when nothing was written.
+int WriteSave(int index);
+// What the file holds right now (0 when missing, unreadable or outside
+// 0..29); no value kept between calls. The stage intro writes only a
+// StageIndex above this.
+int ReadSavedStage();
+
+// Formats the record of index into out (4 bytes).
+void FormatSaveRecord(int index, char out[SaveRecordSize]);
+// The path in use: "./data/state0.dat".
+const char* SaveFilePath();

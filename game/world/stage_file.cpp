@@ -1,0 +1,97 @@
+#include "game/world/stage_file.h"
+
+#include <cstdio>
+
+#include "game/shell/game_state.h"
+
+int FileGrid[GridRows][GridCells];
+int FieldGrid[GridRows][GridCells];
+int TileGrid[GridRows][GridCells];
+int StageGrid[GridRows][GridCells];
+
+namespace {
+
+// Spawn codes start at this file value.
+constexpr int FirstSpawnValue = 50;
+
+bool IsSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool IsDigit(int c) { return c >= '0' && c <= '9'; }
+
+// One value as scanf's "%02d" reads it: white space skipped, then at most
+// two characters, an optional sign counting as one. The character that
+// ends a value is left in the stream. False at the end of the file or on a
+// character that does not start a number.
+bool ReadTwoCharInt(std::FILE* f, int* out) {
+    int c;
+    do c = std::getc(f); while (IsSpace(c));
+    if (c == EOF) return false;
+    int width = 2;
+    int sign = 1;
+    if (c == '-' || c == '+') {
+        sign = c == '-' ? -1 : 1;
+        --width;
+        c = std::getc(f);
+    }
+    if (!IsDigit(c)) return false;  // a lone sign or a non-numeric character
+    int value = 0;
+    while (width > 0 && IsDigit(c)) {
+        value = value * 10 + (c - '0');
+        --width;
+        if (width > 0) c = std::getc(f);
+        else c = EOF;  // width used up: nothing more belongs to this value
+    }
+    if (c != EOF) std::ungetc(c, f);
+    *out = sign * value;
+    return true;
+}
+
+}  // namespace
+
+void ClearStageGrids() {
+    for (int r = 0; r < GridRows; ++r) {
+        for (int c = 0; c < GridCells; ++c) {
+            FileGrid[r][c] = 0;
+            FieldGrid[r][c] = 0;
+            TileGrid[r][c] = 0;
+            StageGrid[r][c] = -1;
+        }
+    }
+}
+
+int ReadStageFileAt(const char* path) {
+    ClearStageGrids();
+    std::FILE* f = path ? std::fopen(path, "r") : nullptr;
+    if (!f) return -1;
+
+    // A header value the file does not hold reads as 0.
+    int kind = 0, groundRow = 0;
+    if (ReadTwoCharInt(f, &kind)) ReadTwoCharInt(f, &groundRow);
+    GameState.StageKind = kind;
+    GameState.GroundRow = groundRow;
+
+    int k = 0;
+    while (k / GridCells < GridRows) {
+        int value = 0;
+        if (!ReadTwoCharInt(f, &value)) break;
+        FileGrid[k / GridCells][k % GridCells] = value;
+        ++k;
+    }
+
+    // Only complete rows become field and spawn codes; the first value of
+    // a row is its bottom cell.
+    for (int r = 0; r < k / GridCells; ++r) {
+        for (int p = 0; p < GridCells; ++p) {
+            int value = FileGrid[r][p];
+            FieldGrid[r][GridCells - 1 - p] = value;
+            if (value >= FirstSpawnValue) StageGrid[r][GridCells - 1 - p] = value - FirstSpawnValue;
+        }
+    }
+    std::fclose(f);
+    return k;
+}
+
+void ReadStageFile(const char* name) {
+    char path[300];
+    std::snprintf(path, sizeof path, "./data/%s.dat", name ? name : "");
+    ReadStageFileAt(path);
+}

@@ -1,0 +1,210 @@
+// quellbore-sim: the game's own entry and main loop over the headless
+// backend, with a frame limit, scripted input, a per-frame trace and
+// screenshots.
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "engine/platform/headless/headless.h"
+#include "game/shell/entry.h"
+#include "tools/sim/input_script.h"
+#include "tools/sim/png_writer.h"
+#include "tools/sim/sim_audio.h"
+#include "tools/sim/trace.h"
+
+namespace {
+
+struct Shot {
+    int frame;
+    std::string path;
+    bool taken;
+};
+
+struct SimRun {
+    long long frameLimit = -1;  // -1: until the game ends
+    InputScript script;
+    std::vector<char> held;
+    FILE* trace = nullptr;
+    JsonWriter json;
+    std::vector<Shot> shots;
+    int presentsBefore = 0;
+    bool failed = false;
+};
+SimRun g_Run;
+
+const char* const Usage =
+    "usage: quellbore-sim [--dir DIR] [--frames N] [--input FILE] [--arg TEXT]\n"
+    "                     [--trace FILE] [--shot F:FILE.png ...] [--audio FILE.wav]\n";
+
+bool BeforePass(int frame) {
+    if (g_Run.frameLimit >= 0 && frame >= g_Run.frameLimit) return false;
+    ApplyInputScript(g_Run.script, frame, &g_Run.held);
+    g_Run.presentsBefore = HeadlessPresentCount();
+    return true;
+}
+
+bool AfterScene(int frame) {
+    if (g_Run.trace) {
+        JsonWriter& w = g_Run.json;
+        JsonReset(w);
+        JsonBeginObject(w, nullptr);
+        TraceShell(w, frame);
+        TraceWorld(w);
+        TraceActors(w);
+        TraceScenes(w);
+        JsonEndObject(w);
+        w.out += '\n';
+        std::fwrite(w.out.data(), 1, w.out.size(), g_Run.trace);
+    }
+    return true;
+}
+
+bool AfterPresent(int frame) {
+    SimAudioFrame(frame);
+    for (Shot& shot : g_Run.shots) {
+        if (shot.frame != frame || shot.taken) continue;
+        int w = 0, h = 0, pitch = 0, format = 0;
+        const uint16_t* pixels = HeadlessLastFrame(&w, &h, &pitch, &format);
+        if (!pixels || HeadlessPresentCount() == g_Run.presentsBefore) {
+            std::fprintf(stderr, "quellbore-sim: frame %d presented nothing for %s\n", frame, shot.path.c_str());
+            g_Run.failed = true;
+            shot.taken = true;
+            continue;
+        }
+        if (WriteScreenPng(shot.path.c_str(), pixels, w, h, pitch, format) != 0) {
+            std::fprintf(stderr, "quellbore-sim: cannot write %s\n", shot.path.c_str());
+            g_Run.failed = true;
+        }
+        shot.taken = true;
+    }
+    return true;
+}
+
+bool ParseCount(const char* text, long long* value) {
+    if (!text || !*text) return false;
+    char* end = nullptr;
+    errno = 0;
+    long long v = std::strtoll(text, &end, 10);
+    if (errno || *end || v < 0 || v > INT_MAX) return false;
+    *value = v;
+    return true;
+}
+
+bool ReadFile(const char* path, std::string* text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream all;
+    all << in.rdbuf();
+    *text = all.str();
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* dir = nullptr;
+    const char* inputPath = nullptr;
+    const char* tracePath = nullptr;
+    const char* audioPath = nullptr;
+    std::string startArgument;
+    for (int i = 1; i < argc; ++i) {
+        std::string opt = argv[i];
+        auto value = [&]() -> const char* {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "quellbore-sim: %s needs a value\n%s", opt.c_str(), Usage);
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        if (opt == "--dir") {
+            dir = value();
+        } else if (opt == "--frames") {
+            const char* v = value();
+            if (!ParseCount(v, &g_Run.frameLimit)) {
+                std::fprintf(stderr, "quellbore-sim: --frames needs a count, not \"%s\"\n", v);
+                return 2;
+            }
+        } else if (opt == "--input") {
+            inputPath = value();
+        } else if (opt == "--arg") {
+            startArgument = value();
+        } else if (opt == "--trace") {
+            tracePath = value();
+        } else if (opt == "--shot") {
+            const char* v = value();
+            const char* colon = std::strchr(v, ':');
+            long long frame = 0;
+            if (!colon || !ParseCount(std::string(v, colon).c_str(), &frame) || !colon[1]) {
+                std::fprintf(stderr, "quellbore-sim: --shot needs FRAME:FILE.png, not \"%s\"\n", v);
+                return 2;
+            }
+            g_Run.shots.push_back({(int)frame, colon + 1, false});
+        } else if (opt == "--audio") {
+            audioPath = value();
+        } else if (opt == "--help" || opt == "-h") {
+            std::fputs(Usage, stdout);
+            return 0;
+        } else {
+            std::fprintf(stderr, "quellbore-sim: unknown option %s\n%s", opt.c_str(), Usage);
+            return 2;
+        }
+    }
+
+    if (inputPath) {
+        std::string text, error;
+        if (!ReadFile(inputPath, &text)) {
+            std::fprintf(stderr, "quellbore-sim: cannot read input script %s\n", inputPath);
+            return 2;
+        }
+        if (!ParseInputScript(text, &g_Run.script, &error)) {
+            std::fprintf(stderr, "quellbore-sim: %s: %s\n", inputPath, error.c_str());
+            return 2;
+        }
+    }
+    if (tracePath) {
+        g_Run.trace = std::fopen(tracePath, "wb");
+        if (!g_Run.trace) {
+            std::fprintf(stderr, "quellbore-sim: cannot write trace %s\n", tracePath);
+            return 2;
+        }
+    }
+    // Output paths are taken before the change of directory, as given.
+    char cwd[4096];
+    if (!getcwd(cwd, sizeof cwd)) cwd[0] = '\0';
+    for (Shot& shot : g_Run.shots)
+        if (shot.path[0] != '/' && cwd[0]) shot.path = std::string(cwd) + "/" + shot.path;
+    std::string audio;
+    if (audioPath) audio = audioPath[0] == '/' || !cwd[0] ? audioPath : std::string(cwd) + "/" + audioPath;
+
+    if (dir && chdir(dir) != 0) {
+        std::fprintf(stderr, "quellbore-sim: cannot enter %s: %s\n", dir, std::strerror(errno));
+        return 2;
+    }
+    if (g_Run.script.usesPad) HeadlessSetJoystickCount(1);
+    if (audioPath) SimAudioCapture(audio.c_str());
+
+    GameLoopHooks hooks = {BeforePass, AfterScene, AfterPresent};
+    int code = GameMainWithHooks(startArgument.c_str(), &hooks);
+
+    if (g_Run.trace && std::fclose(g_Run.trace) != 0) {
+        std::fprintf(stderr, "quellbore-sim: writing the trace failed\n");
+        g_Run.failed = true;
+    }
+    if (audioPath && SimAudioFinish() != 0) g_Run.failed = true;
+    for (const Shot& shot : g_Run.shots) {
+        if (!shot.taken) {
+            std::fprintf(stderr, "quellbore-sim: the run ended before frame %d (%s)\n", shot.frame,
+                         shot.path.c_str());
+            g_Run.failed = true;
+        }
+    }
+    if (code != 0) return code;
+    return g_Run.failed ? 1 : 0;
+}
