@@ -353,15 +353,19 @@ int EngineInit() {
     } else {
         g_Core.fileLayerUp = 1;
     }
-    LogStart(g_Core.baseDirectory);
+    // The backend comes up before the log starts so that the log's clock
+    // begins with the first line; its failure is logged once the log runs.
+    bool platformFailed = false;
     if (ok) {
         if (PlatformInit() != 0) {
-            LogWrite("プラットフォームの初期化に失敗しました\n");
+            platformFailed = true;
             ok = false;
         } else {
             g_Core.platformUp = 1;
         }
     }
+    LogStart(g_Core.baseDirectory);
+    if (platformFailed) LogWrite("プラットフォームの初期化に失敗しました\n");
     if (ok) {
         int desktopWidth = 0, desktopHeight = 0, desktopBits = 0;
         PlatformGetDesktop(&desktopWidth, &desktopHeight, &desktopBits);

@@ -208,8 +208,18 @@ bool EndsWithArcExtension(const char* name) {
     return n > 4 && (std::strcmp(name + n - 4, ".ARC") == 0 || std::strcmp(name + n - 4, ".arc") == 0);
 }
 
-// 1 exists, 0 does not, -1 the directory itself is missing.
-int DirectoryHasFile(const char* directory, const char* name) {
+bool ListingHas(const DirListing* entry, const char* name) {
+    if (entry->overflow) return true;  // unknown: let the open decide
+    for (size_t i = 0; i < entry->namesLength; i += std::strlen(entry->names + i) + 1) {
+        if (std::strcmp(entry->names + i, name) == 0) return true;
+    }
+    return false;
+}
+
+// Which of the two candidate names exist in the directory (bit 0 the
+// first, bit 1 the second); -1 when the directory itself is missing.
+// One stat of the directory while its listing can be trusted.
+int DirectoryHasFiles(const char* directory, const char* first, const char* second) {
     struct stat st;
     if (stat(directory, &st) != 0 || !S_ISDIR(st.st_mode)) return -1;
     DirListing* entry = nullptr;
@@ -222,7 +232,7 @@ int DirectoryHasFile(const char* directory, const char* name) {
     bool fresh = entry && entry->trusted && entry->device == st.st_dev && entry->inode == st.st_ino &&
                  entry->modified.tv_sec == st.st_mtim.tv_sec && entry->modified.tv_nsec == st.st_mtim.tv_nsec;
     if (!fresh) {
-        if (std::strlen(directory) >= FilePathMax) return 1;
+        if (std::strlen(directory) >= FilePathMax) return 3;
         if (!entry) {
             entry = &g_DirCache[g_DirCacheNext];
             g_DirCacheNext = (g_DirCacheNext + 1) % DirCacheCount;
@@ -234,7 +244,7 @@ int DirectoryHasFile(const char* directory, const char* name) {
         entry->inode = st.st_ino;
         entry->modified = st.st_mtim;
         DIR* dir = opendir(directory);
-        if (!dir) return 1;  // unreadable listing: let the open decide
+        if (!dir) return 3;  // unreadable listing: let the open decide
         while (struct dirent* e = readdir(dir)) {
             if (!EndsWithArcExtension(e->d_name)) continue;
             size_t length = std::strlen(e->d_name) + 1;
@@ -253,11 +263,7 @@ int DirectoryHasFile(const char* directory, const char* name) {
         clock_gettime(CLOCK_REALTIME, &now);
         entry->trusted = (now.tv_sec - st.st_mtim.tv_sec) > 2;
     }
-    if (entry->overflow) return 1;
-    for (size_t i = 0; i < entry->namesLength; i += std::strlen(entry->names + i) + 1) {
-        if (std::strcmp(entry->names + i, name) == 0) return 1;
-    }
-    return 0;
+    return (ListingHas(entry, first) ? 1 : 0) | (ListingHas(entry, second) ? 2 : 0);
 }
 
 // --------------------------------------------------------------- archives
@@ -451,13 +457,18 @@ int FindArchiveFor(const char* path, size_t length, const char** rest) {
         size_t componentLength = end - componentStart;
         if (componentLength + 5 > FilePathMax) return -1;
         std::memcpy(candidate, path, end);
+        char upper[FilePathMax + 8];
+        std::memcpy(upper, path + componentStart, componentLength);
+        std::memcpy(upper + componentLength, ".ARC", 5);
+        char lower[FilePathMax + 8];
+        std::memcpy(lower, path + componentStart, componentLength);
+        std::memcpy(lower + componentLength, ".arc", 5);
+        int exists = DirectoryHasFiles(directory, upper, lower);
+        if (exists < 0) return -1;  // the directory is missing: nothing below exists
         static const char* const kExtensions[2] = {".ARC", ".arc"};
-        int exists = 0;
-        for (const char* extension : kExtensions) {
-            std::memcpy(candidate + end, extension, 5);
-            exists = DirectoryHasFile(directory, candidate + componentStart);
-            if (exists < 0) return -1;  // the directory is missing: nothing below exists
-            if (exists == 0) continue;
+        for (int k = 0; k < 2; ++k) {
+            if (!(exists & (1 << k))) continue;
+            std::memcpy(candidate + end, kExtensions[k], 5);
             int index = OpenArchive(candidate);
             if (index >= 0) {
                 g_Cache.valid = 1;

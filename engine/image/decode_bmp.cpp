@@ -55,7 +55,7 @@ int DecodeRle8(const uint8_t* data, size_t size, int width, int height, uint8_t*
         }
         if (y >= height) return 0;
     }
-    return 0;  // a stream without its end code keeps what it gave
+    return -1;  // the data ran out before the picture was complete
 }
 
 }  // namespace

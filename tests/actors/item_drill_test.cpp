@@ -7,7 +7,7 @@ TEST_F(Items, HundredthCoinGivesALifeAndShowsOneUpWhileItRises) {
     GameState.Coins = 99;
     GameState.Lives = 2;
     Item& coin = ItemPool[SpawnItem(ItemCoin, 200, 100)];
-    Player.x = 190;  // touches the 12 x 12 pick-up box at its left edge
+    Player.x = 186;  // its right edge touches the 12 x 12 pick-up box
     Player.y = 100;
     coin.Act();
     coin.Move();
@@ -133,6 +133,7 @@ TEST_F(Drills, TouchingTwoBlocksBreaksBothAndExplodesOnceCountingItsFirstFrame) 
         ++frames;
     }
     ASSERT_EQ(TheDrill.state, DrillExploding);
+    EXPECT_GE(TruncToInt(TheDrill.x) + 16, 160);  // its box touches the blocks' edge
     EXPECT_EQ(FieldGrid[10][5], FieldEmpty);
     EXPECT_EQ(FieldGrid[10][6], FieldEmpty);
     EXPECT_EQ(ActiveDebris(), 8);
@@ -162,18 +163,6 @@ TEST_F(Drills, TouchingTwoBlocksBreaksBothAndExplodesOnceCountingItsFirstFrame) 
     }
     ActExplosions();
     EXPECT_FALSE(blast.active);
-}
-
-TEST_F(Drills, ExplodesOnMerelyTouchingABlocksFarEdge) {
-    // The cell box is 17 x 17: from the right, x = 176 already touches the
-    // block at 160..175.
-    FieldGrid[10][6] = FieldGround;
-    TheDrill.Spawn(0, 177, 98, DrillLeft);
-    DrillFrame();
-    EXPECT_EQ(TruncToInt(TheDrill.x), 176);
-    EXPECT_EQ(TheDrill.state, DrillExploding);
-    EXPECT_EQ(FieldGrid[10][6], FieldGround);  // ground does not break
-    EXPECT_EQ(ActiveDebris(), 0);
 }
 
 TEST_F(Drills, EnemiesAreKnockedOutSquashedOrUnharmedByKind) {

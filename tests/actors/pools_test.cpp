@@ -166,3 +166,22 @@ TEST_F(Pools, FrameOrderEntryPointsSpawnTheRowBeyondTheScreen) {
     EXPECT_EQ(ActiveEnemies(), 2);
     EXPECT_EQ(StageGrid[17][0], 5);
 }
+
+TEST_F(Pools, ExplosionKindIsTakenModuloTwoAndPicksSizeAndPicture) {
+    struct Case {
+        int requested, kind, size, slot;
+    } cases[] = {{0, 0, 24, SmallExplosionSlot}, {1, 1, 64, LargeExplosionSlot}, {2, 0, 24, SmallExplosionSlot},
+                 {-1, -1, 64, LargeExplosionSlot}};
+    for (const Case& c : cases) {
+        ResetExplosions();
+        Rec.sprites.clear();
+        Explosion& x = ExplosionPool[SpawnExplosion(c.requested, 40, 50)];
+        EXPECT_EQ(x.kind, c.kind);
+        EXPECT_EQ(x.width, c.size);
+        EXPECT_EQ(x.height, c.size);
+        x.Draw();
+        ASSERT_EQ(Rec.sprites.size(), 1u);
+        EXPECT_EQ(Rec.sprites[0].slot, c.slot);
+        EXPECT_EQ(Rec.sprites[0].w, c.size);
+    }
+}

@@ -13,6 +13,7 @@
 #include "engine/core/core.h"
 #include "engine/engine.h"
 #include "engine/platform/headless/headless.h"
+#include "engine/platform/platform.h"
 
 // Runs each test in a fresh directory over a freshly reset headless backend.
 class CoreTest : public ::testing::Test {

@@ -135,7 +135,9 @@ TEST(EngineStream, FileAndMemoryReadTheSame) {
         EXPECT_EQ(EngineStreamReadExact(&s, b, 3), 0);
         EXPECT_EQ(std::string(b, 3), "cde");
         EXPECT_EQ(EngineStreamTell(&s), 5);
-        EXPECT_EQ(EngineStreamReadExact(&s, b, 2), -1);
+        EXPECT_EQ(EngineStreamReadExact(&s, b, 2), -1);  // one byte came
+        EXPECT_EQ(EngineStreamEof(&s), 0);                // the end not yet hit
+        EXPECT_EQ(EngineStreamRead(&s, b, 1, 1), 0u);
         EXPECT_NE(EngineStreamEof(&s), 0);
     }
     FileClose(h);
@@ -153,8 +155,12 @@ TEST(FileFind, ListsMatchingNamesIgnoringCase) {
     ASSERT_GE(find, 0);
     do {
         names.push_back(info.name);
-        if (names.back() == "TWO.DAT") EXPECT_EQ(info.size, 2u);
-        if (names.back() == "sub.dat") EXPECT_EQ(info.isDirectory, 1);
+        if (names.back() == "TWO.DAT") {
+            EXPECT_EQ(info.size, 2u);
+        }
+        if (names.back() == "sub.dat") {
+            EXPECT_EQ(info.isDirectory, 1);
+        }
         EXPECT_GE(info.lastWrite.year, 2000);
     } while (FileFindNext(find, &info) == 0);
     EXPECT_EQ(FileFindClose(find), 0);

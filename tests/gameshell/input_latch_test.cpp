@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/engine.h"
+#include "engine_session.h"
 #include "engine/platform/headless/headless.h"
 #include "game/shell/game_state.h"
 #include "game/shell/input_latch.h"
@@ -41,15 +42,10 @@ TEST(InputLatch, AllSevenLatchInTheirOrder) {
 // Through the engine with the headless keyboard and pad.
 class LatchThroughEngine : public ::testing::Test {
 protected:
-    static bool started;
-    static void SetUpTestSuite() { started = EngineInit() == 0; }
-    static void TearDownTestSuite() {
-        if (started) EngineEnd();
-    }
     void SetUp() override {
-        if (!started) GTEST_SKIP() << "engine did not start";
+        if (!EngineStarted()) GTEST_SKIP() << "engine did not start";
         HeadlessClearKeys();
-        HeadlessSetJoystickCount(1);
+        HeadlessSetJoystickAxis(0, 1, 0);
         for (int b = 0; b < 8; ++b) HeadlessSetJoystickButton(0, b, 0);
         GameState = GameStateRecord{};
     }
@@ -59,7 +55,6 @@ protected:
         LatchButtons();
     }
 };
-bool LatchThroughEngine::started = false;
 
 // Windows virtual-key codes of the headless keyboard.
 constexpr int VkReturn = 0x0D, VkUp = 0x26, VkZ = 0x5A, VkX = 0x58;

@@ -291,9 +291,14 @@ TEST(LinuxSystem, LockFileIsHeldAgainstOtherProcesses) {
     HeadlessUseRealInstanceLock(1);
     ASSERT_EQ(PlatformAcquireInstanceLock("Quellbore Ver 1.01"), 0);
     // Another process cannot take it while this one holds it...
-    auto otherProcessGets = [] {
+    std::string lockFile = std::string(dir) + "/Quellbore Ver 1.01.lock";
+    auto otherProcessGets = [&lockFile] {
         pid_t child = fork();
-        if (child == 0) _exit(LinuxAcquireInstanceLock("Quellbore Ver 1.01") == 0 ? 0 : 1);
+        if (child == 0) {
+            // A fresh open of the file, as a second copy of the program makes.
+            int fd = open(lockFile.c_str(), O_RDWR | O_CREAT, 0600);
+            _exit(fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : 1);
+        }
         int status = 0;
         waitpid(child, &status, 0);
         return WIFEXITED(status) && WEXITSTATUS(status) == 0;
@@ -310,7 +315,6 @@ TEST(LinuxSystem, LockFileIsHeldAgainstOtherProcesses) {
     EXPECT_STREQ(path, "/tmp/Q.lock");
     if (previous)
         setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
-    std::string lockFile = std::string(dir) + "/Quellbore Ver 1.01.lock";
     unlink(lockFile.c_str());
     rmdir(dir);
 }

@@ -35,7 +35,9 @@ TEST(StartArgument, ArgumentsAreJoinedBySingleBlanks) {
 TEST(SceneTable, OnlyTheGamesScenesRun) {
     for (int id = -2; id < 20; ++id) {
         bool known = id == 3 || id == 4 || id == 5 || id == 8 || (id >= 10 && id <= 14);
-        if (!known) EXPECT_FALSE(RunScene(id, false)) << id;
+        if (!known) {
+            EXPECT_FALSE(RunScene(id, false)) << id;
+        }
     }
     EXPECT_FALSE(RunScene(INT_MAX, true));
     EXPECT_FALSE(RunScene(INT_MIN, true));

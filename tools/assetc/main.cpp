@@ -46,6 +46,50 @@ void Blit(Canvas& dst, const Canvas& src, int dx, int dy, int sx, int sy, int w,
         }
 }
 
+void DrawText(Canvas& screen, const Canvas& font, int x, int y, const std::string& s) {
+    for (size_t k = 0; k < s.size(); ++k) {
+        char ch = char(toupper(static_cast<unsigned char>(s[k])));
+        int col = -1, row = 0;
+        if (ch >= '0' && ch <= '9') {
+            col = ch - '0';
+        } else if (ch >= 'A' && ch <= 'Z') {
+            col = (ch - 'A') % 10;
+            row = (ch - 'A') / 10 + 1;
+        } else {
+            const char* marks = "!?.'-";
+            for (int m = 0; m < 5; ++m)
+                if (marks[m] == ch) {
+                    col = m;
+                    row = 4;
+                }
+        }
+        if (col >= 0) Blit(screen, font, x + 8 * int(k), y, col * 8, row * 8, 8, 8);
+    }
+}
+
+// The title menu as the game lays it out.
+template <typename Load>
+int TitleMockup(const std::string&, const std::string& out, Load& load) {
+    Canvas screen = MakeCanvas(256, 256), pic;
+    if (load("block", pic))
+        for (int i = 0; i < 16; ++i)
+            for (int j = 0; j < 16; ++j) Blit(screen, pic, 16 * i, 16 * j, 16, 0, 16, 16);
+    if (load("back1", pic)) Blit(screen, pic, 0, 0, 0, 0, 256, 256);
+    if (load("back2", pic)) Blit(screen, pic, 0, 32, 0, 0, 256, 256);
+    if (load("back3", pic)) Blit(screen, pic, 0, 32, 0, 0, 256, 256);
+    if (load("titleback", pic)) Blit(screen, pic, 0, 0, 0, 0, 256, 256);
+    Canvas font;
+    if (load("font", font)) {
+        const char* entries[5] = {"start", "continue", "extra stage", "option", "exit"};
+        for (int i = 0; i < 5; ++i) DrawText(screen, font, 80, 144 + 16 * i, entries[i]);
+    }
+    if (load("drill", pic)) Blit(screen, pic, 56, 144, 0, 0, 16, 16);
+    std::string tmp = out + ".tmp";
+    std::string err = WritePng(Scale(screen, 2), tmp);
+    if (err.empty()) err = Commit(tmp, out);
+    return err.empty() ? 0 : Fail(err);
+}
+
 int Mockup(const std::string& dir, int kind, const std::string& out) {
     auto load = [&](const std::string& name, Canvas& c) {
         Picture p;
@@ -55,8 +99,10 @@ int Mockup(const std::string& dir, int kind, const std::string& out) {
         return err.empty();
     };
     Canvas screen = MakeCanvas(256, 256), pic;
+    if (kind == 5) return TitleMockup(dir, out, load);
     static const int fill[5] = {1, 4, 6, 7, 4};
     kind = std::clamp(kind, 0, 4);
+    (void)0;
     if (load("block", pic))
         for (int i = 0; i < 16; ++i)
             for (int j = 0; j < 16; ++j) Blit(screen, pic, 16 * i, 16 * j, 16 * fill[kind], 0, 16, 16);

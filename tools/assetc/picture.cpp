@@ -247,7 +247,8 @@ std::string CompilePicture(const std::string& sourcePath, Picture& out) {
                 Rgb col;
                 if (pw.size() < 2 || pw[0].size() != 1 || pw[0] == "." || !ParseHex(pw[1], col))
                     return p.Where() + "palette entry: KEY RRGGBB";
-                if (IsClear(col)) return p.Where() + "000000 is the transparent colour; use 080808 or lighter";
+                if (std::max({col.r, col.g, col.b}) < 8)
+                    return p.Where() + "000000 is the transparent colour and anything darker than 080808 looks like it";
                 unsigned char k = static_cast<unsigned char>(pw[0][0]);
                 p.palette[k] = col;
                 p.paletteSet[k] = true;

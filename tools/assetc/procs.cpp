@@ -401,6 +401,17 @@ std::string Speckle(Canvas& c, Args& a) {
     return {};
 }
 
+// checker X Y W H C: every other pixel, a see-through shade.
+std::string Checker(Canvas& c, Args& a) {
+    int x = a.Int(0), y = a.Int(1), w = a.Int(2), h = a.Int(3);
+    Rgb v = a.Colour(4);
+    if (!a.error.empty()) return a.error;
+    for (int j = y; j < y + h; ++j)
+        for (int i = x; i < x + w; ++i)
+            if (((i + j) & 1) == 0) SetPixel(c, i, j, v);
+    return {};
+}
+
 // ------------------------------------------------------------- ground tiles
 
 // Which neighbours are ground for each of the 16 variants: right, left, up, down.
@@ -545,7 +556,7 @@ std::string Explosion(Canvas& c, Args& a) {
         double ang, dist, rad;
     };
     std::vector<Puff> puffs;
-    for (int i = 0; i < 9; ++i) puffs.push_back({r.Unit() * 2 * kPi, 0.35 + r.Unit() * 0.4, 0.16 + r.Unit() * 0.12});
+    for (int i = 0; i < 9; ++i) puffs.push_back({r.Unit() * 2 * kPi, 0.3 + r.Unit() * 0.3, 0.22 + r.Unit() * 0.14});
     for (int f = 0; f < 10; ++f) {
         int ox = f * size;
         double half = size / 2.0;
@@ -556,7 +567,7 @@ std::string Explosion(Canvas& c, Args& a) {
                 double dx = (x + 0.5 - half) / half, dy = (y + 0.5 - half) / half;
                 double best = 0.0;  // how deep inside any blob, 0..1
                 // Central ball shrinks after frame 4 while the puffs drift out.
-                double core = 0.55 * grow * (f < 5 ? 1.0 : 1.0 - (f - 4) / 6.0);
+                double core = 0.7 * grow * (f < 5 ? 1.0 : 1.0 - (f - 4) / 6.0);
                 double d0 = sqrt(dx * dx + dy * dy);
                 if (core > 0 && d0 < core) best = std::max(best, 1.0 - d0 / core);
                 for (const Puff& p : puffs) {
@@ -567,7 +578,7 @@ std::string Explosion(Canvas& c, Args& a) {
                     if (pr > 0 && d < pr) best = std::max(best, 1.0 - d / pr);
                 }
                 if (best <= 0.0) continue;
-                double t = best * (0.35 + heat) + (Bayer(x, y) - 7.5) / 60.0;
+                double t = best * (0.35 + heat) + (Bayer(x, y) - 7.5) / 100.0;
                 Rgb v;
                 if (f == 0) v = best > 0.3 ? white : yellow;
                 else if (t > 1.05) v = white;
@@ -673,6 +684,7 @@ std::string RunProcedure(Canvas& c, const std::string& name, const std::vector<s
     else if (name == "lanterns") err = Lanterns(c, a);
     else if (name == "arches") err = Arches(c, a);
     else if (name == "speckle") err = Speckle(c, a);
+    else if (name == "checker") err = Checker(c, a);
     else if (name == "groundrow") err = GroundRow(c, a);
     else if (name == "explosion") err = Explosion(c, a);
     else if (name == "logo") err = Logo(c, a);

@@ -89,7 +89,7 @@ int Extract(const std::string& archive, const std::string& outDir, const char* k
             continue;
         }
         FILE* f = std::fopen(target.c_str(), "wb");
-        bool ok = f && std::fwrite(e.data.data(), 1, e.data.size(), f) == e.data.size();
+        bool ok = f && (e.data.empty() || std::fwrite(e.data.data(), 1, e.data.size(), f) == e.data.size());
         if (f) ok = std::fclose(f) == 0 && ok;
         if (!ok) {
             std::fprintf(stderr, "quellbore-pack: cannot write %s\n", target.c_str());

@@ -125,6 +125,7 @@ int PackWriteArchive(const std::string& directory, const std::string& output, co
     }
     uint64_t position = ArchiveHeaderSizeV4;
     auto write = [&](std::vector<uint8_t>& bytes) -> bool {
+        if (bytes.empty()) return true;
         ArchiveScramble(bytes.data(), bytes.size(), position, key);
         bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
         position += bytes.size();

@@ -8,10 +8,16 @@
 
 namespace {
 
+constexpr int MaxDepth = (int)(sizeof(JsonWriter::first) / sizeof(bool));
+
+// Levels deeper than the table share its last entry (never reached by
+// the trace, but never outside the table either).
+bool& FirstAt(JsonWriter& w, int level) { return w.first[level < MaxDepth ? level : MaxDepth - 1]; }
+
 void Separator(JsonWriter& w) {
     if (w.depth <= 0) return;
-    if (!w.first[w.depth - 1]) w.out += ',';
-    w.first[w.depth - 1] = false;
+    if (!FirstAt(w, w.depth - 1)) w.out += ',';
+    FirstAt(w, w.depth - 1) = false;
 }
 
 void Quoted(JsonWriter& w, const char* text) {
@@ -61,7 +67,7 @@ void Key(JsonWriter& w, const char* key) {
 void Open(JsonWriter& w, const char* key, char bracket) {
     Key(w, key);
     w.out += bracket;
-    if (w.depth < (int)(sizeof w.first / sizeof w.first[0])) w.first[w.depth] = true;
+    FirstAt(w, w.depth) = true;
     ++w.depth;
 }
 

@@ -5,23 +5,6 @@
 
 #include "tools/sim/png_writer.h"
 
-void Rgb565ToRgb888(uint16_t p, int format, uint8_t rgb[3]) {
-    unsigned r, g, b;
-    if (format == 1) {  // X1R5G5B5
-        r = (p >> 10) & 31;
-        g = (p >> 5) & 31;
-        b = p & 31;
-        rgb[1] = (uint8_t)((g << 3) | (g >> 2));
-    } else {  // R5G6B5
-        r = (p >> 11) & 31;
-        g = (p >> 5) & 63;
-        b = p & 31;
-        rgb[1] = (uint8_t)((g << 2) | (g >> 4));
-    }
-    rgb[0] = (uint8_t)((r << 3) | (r >> 2));
-    rgb[2] = (uint8_t)((b << 3) | (b >> 2));
-}
-
 int WriteScreenPng(const char* path, const uint16_t* pixels, int width, int height, int pitch, int format) {
     if (!path || !pixels || width <= 0 || height <= 0 || pitch < width) return -1;
     FILE* f = std::fopen(path, "wb");
