@@ -53,7 +53,7 @@ bool IsBlankCode(int code) { return code == 0x20 || code == 0x4081; }
 
 // Scratch for one glyph from the rasteriser (box at most cell-sized in
 // practice; larger boxes are cut to the cell).
-uint8_t g_Scratch[512 * 512];
+uint8_t g_Scratch[1024 * 1024];
 
 // Coverage of the glyph plane at (x, y) of a byte cell, 0 outside.
 inline int PlaneAt(const uint8_t* plane, int width, int height, int x, int y) {

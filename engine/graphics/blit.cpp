@@ -70,7 +70,7 @@ void RowA1ToA1(Row row, bool keyed, bool mirrored, uint16_t orMask, uint16_t and
     uint16_t* d = row.dst;
     int n = row.n;
     if (!mirrored && !keyed && orMask == 0 && andMask == 0xFFFF) {
-        std::memcpy(d, s, (size_t)n * sizeof(uint16_t));
+        std::memmove(d, s, (size_t)n * sizeof(uint16_t));
         return;
     }
     int step = mirrored ? -1 : 1;
@@ -81,7 +81,7 @@ void RowA1ToA1(Row row, bool keyed, bool mirrored, uint16_t orMask, uint16_t and
         int start = i;
         while (i < n && (!keyed || (s[i * step] & 0x8000))) i++;
         if (!mirrored && orMask == 0 && andMask == 0xFFFF) {
-            std::memcpy(d + start, s + start, (size_t)(i - start) * sizeof(uint16_t));
+            std::memmove(d + start, s + start, (size_t)(i - start) * sizeof(uint16_t));
         } else {
             for (int k = start; k < i; k++)
                 d[k] = (uint16_t)((s[k * step] & andMask) | orMask);

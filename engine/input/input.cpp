@@ -198,7 +198,7 @@ void ReadPad(int p) {
 // The steps every question runs first. Returns 1 to go on; 0 with *result
 // set when the question is answered already.
 int QuestionSteps(int* result, bool keyDownQuestion) {
-    //WaitWhileInactive();
+    WaitWhileInactive();
     if (!g_In.setUp) {
         if (!g_Window.closeRequested) {
             *result = InitInput();
@@ -223,7 +223,7 @@ int InputScaleAxis(int32_t raw) {
     if (raw > 32767) raw = 32767;
     int u = raw + 32768;  // 0 ... 65535, 32768 at rest
     if (u < 24576) return (u - 24576) * 1000 / 24576;
-    if (u < 40960) return 0;
+    if (u <= 40960) return 0;
     // 65535 reaches 1000 exactly.
     return (u - 40960) * 1000 / 24575;
 }

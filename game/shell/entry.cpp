@@ -11,6 +11,7 @@
 #include "game/shell/entry.h"
 #include "game/shell/game_state.h"
 #include "game/shell/input_latch.h"
+#include "game/scenes/scenes.h"
 
 namespace {
 
@@ -60,6 +61,7 @@ int Run(const char* startArgument, const GameLoopHooks* hooks) {
     GameState.PrevSceneId = -1;
     SetTransparentColor(0, 0, 0);
     LoadAllAssets();
+    PrepareSceneTexts();  // the scenes' Japanese lines, converted once
     if (hooks) {
         MainLoop<true>(hooks);
     } else {

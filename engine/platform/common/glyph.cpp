@@ -352,5 +352,9 @@ void GlyphShutdown() {
         FT_Done_FreeType(g_Library);
         g_LibraryReady = 0;
     }
-    // fontconfig stays initialised: its configuration is process-wide.
+    if (g_FontconfigReady) {
+        // Nothing of fontconfig's is held past this point.
+        FcFini();
+        g_FontconfigReady = 0;
+    }
 }

@@ -41,7 +41,8 @@ struct MixBuffer {
     int locked;
 };
 
-constexpr int MaxBuffers = 8192;
+// Enough for every sound of a full sound table with ten buffers each.
+constexpr int MaxBuffers = 1 << 19;
 constexpr int ChunkFrames = 1024;
 // How far ahead of the play cursor the device may already have read.
 constexpr uint32_t WriteAheadDeviceFrames = 1024;
@@ -88,6 +89,7 @@ int FormatOk(const AudioFormat* f) {
 }
 
 int NewSlot() {
+    if (g_bufferEnd < MaxBuffers) return g_bufferEnd;
     for (int i = 0; i < MaxBuffers; ++i)
         if (!g_buffers[i]) return i;
     return -1;

@@ -1,0 +1,101 @@
+// Every fuzz harness over its seed corpus and a few thousand deterministic
+// mutations of it, in the normal build (a short fuzz run without libFuzzer).
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "fuzz/harness.h"
+
+namespace {
+
+struct Rng {
+    uint64_t s;
+    uint32_t Next() {
+        s ^= s << 13;
+        s ^= s >> 7;
+        s ^= s << 17;
+        return uint32_t(s >> 11);
+    }
+    uint32_t Below(uint32_t n) { return n ? Next() % n : 0; }
+};
+
+// One mutation in the manner of libFuzzer's simple ones.
+FuzzBytes Mutate(const FuzzBytes& seed, Rng& r) {
+    FuzzBytes b = seed;
+    int steps = 1 + int(r.Below(4));
+    static const uint32_t interesting[] = {0, 1, 0x7F, 0x80, 0xFF, 0x7FFF, 0x8000, 0xFFFF, 0x7FFFFFFF,
+                                           0x80000000u, 0xFFFFFFFFu};
+    for (int i = 0; i < steps; ++i) {
+        switch (r.Below(6)) {
+        case 0:  // flip a bit
+            if (!b.empty()) b[r.Below(uint32_t(b.size()))] ^= uint8_t(1u << r.Below(8));
+            break;
+        case 1:  // random byte
+            if (!b.empty()) b[r.Below(uint32_t(b.size()))] = uint8_t(r.Next());
+            break;
+        case 2: {  // interesting 32-bit value, little-endian
+            if (b.size() < 4) break;
+            uint32_t v = interesting[r.Below(sizeof interesting / sizeof interesting[0])];
+            std::memcpy(&b[r.Below(uint32_t(b.size() - 3))], &v, 4);
+            break;
+        }
+        case 3:  // cut short
+            b.resize(r.Below(uint32_t(b.size() + 1)));
+            break;
+        case 4: {  // repeat a span
+            if (b.empty()) break;
+            size_t at = r.Below(uint32_t(b.size()));
+            size_t n = 1 + r.Below(uint32_t(b.size() - at < 64 ? b.size() - at : 64));
+            FuzzBytes span(b.begin() + long(at), b.begin() + long(at + n));
+            b.insert(b.begin() + long(r.Below(uint32_t(b.size() + 1))), span.begin(), span.end());
+            break;
+        }
+        default:  // interesting 16-bit value
+            if (b.size() < 2) break;
+            uint16_t v = uint16_t(interesting[r.Below(8)]);
+            std::memcpy(&b[r.Below(uint32_t(b.size() - 1))], &v, 2);
+            break;
+        }
+    }
+    return b;
+}
+
+TEST(FuzzReplay, EveryHarnessHasSeedsThatItsParserTakes) {
+    int count = 0;
+    const FuzzTarget* targets = FuzzTargets(&count);
+    ASSERT_EQ(count, 14);
+    for (int i = 0; i < count; ++i) {
+        std::vector<FuzzBytes> seeds;
+        FuzzSeeds(targets[i].name, &seeds);
+        EXPECT_GE(seeds.size(), 2u) << targets[i].name;
+    }
+}
+
+TEST(FuzzReplay, SeedsAndMutationsNeverCrash) {
+    int count = 0;
+    const FuzzTarget* targets = FuzzTargets(&count);
+    for (int i = 0; i < count; ++i) {
+        const FuzzTarget& t = targets[i];
+        SCOPED_TRACE(t.name);
+        std::vector<FuzzBytes> seeds;
+        FuzzSeeds(t.name, &seeds);
+        // The file-backed harnesses write a file per input: fewer rounds.
+        bool files = !std::strcmp(t.name, "archive") || !std::strcmp(t.name, "stage") || !std::strcmp(t.name, "save");
+        int rounds = files ? 600 : 3000;
+        Rng r{0x9E3779B97F4A7C15ull + uint64_t(i)};
+        for (const FuzzBytes& s : seeds) t.run(s.data(), s.size());
+        t.run(nullptr, 0);
+        for (int k = 0; k < rounds && !seeds.empty(); ++k) {
+            FuzzBytes m = Mutate(seeds[r.Below(uint32_t(seeds.size()))], r);
+            // A heap copy of exactly the input's size, so reads past it show under ASan.
+            uint8_t* heap = new uint8_t[m.size() ? m.size() : 1];
+            if (!m.empty()) std::memcpy(heap, m.data(), m.size());
+            t.run(heap, m.size());
+            delete[] heap;
+        }
+    }
+}
+
+}  // namespace
