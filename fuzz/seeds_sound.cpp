@@ -2,6 +2,7 @@
 // short Ogg Vorbis file, written by the sound test fixtures.
 #include <string>
 
+#include "engine/sound/sound.h"
 #include "fuzz/harness.h"
 #include "tests/sound/sound_fixtures.h"
 

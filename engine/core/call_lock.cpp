@@ -55,3 +55,9 @@ void EngineCallLockLeave() {
         std::this_thread::yield();
     }
 }
+
+bool EngineCallLockHeldByThisThread() {
+    CallLock& l = Lock();
+    std::lock_guard<std::mutex> guard(l.mutex);
+    return l.depth > 0 && l.owner == std::this_thread::get_id();
+}

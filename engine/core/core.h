@@ -63,6 +63,8 @@ long long EngineMicroseconds();
 // The re-entrant engine call lock (EngineInit, EngineEnd, the pump).
 void EngineCallLockEnter();
 void EngineCallLockLeave();
+// True while the calling thread holds the call lock (inside the pump).
+bool EngineCallLockHeldByThisThread();
 
 // Directory the file layer was started in (the log directory).
 const char* EngineBaseDirectory();

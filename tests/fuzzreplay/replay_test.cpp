@@ -6,6 +6,9 @@
 #include <cstring>
 #include <string>
 
+#include "engine/files/files.h"
+#include "engine/image/image.h"
+#include "engine/sound/sound.h"
 #include "fuzz/harness.h"
 
 namespace {
@@ -70,6 +73,31 @@ TEST(FuzzReplay, EveryHarnessHasSeedsThatItsParserTakes) {
         std::vector<FuzzBytes> seeds;
         FuzzSeeds(targets[i].name, &seeds);
         EXPECT_GE(seeds.size(), 2u) << targets[i].name;
+    }
+    // Seeds that the parser refuses would start the fuzzer from nothing.
+    std::vector<FuzzBytes> pictures, sounds, packed;
+    FuzzSeeds("image", &pictures);
+    FuzzSeeds("sound", &sounds);
+    FuzzSeeds("decompress", &packed);
+    for (size_t k = 0; k < pictures.size(); ++k) {
+        DecodedImage image{};
+        const char* name = nullptr;
+        EXPECT_EQ(DecodeImageMemory(pictures[k].data(), pictures[k].size(), &image, &name), 0) << "picture " << k;
+        FreeDecodedImage(&image);
+    }
+    size_t vorbis = 0;
+    for (size_t k = 0; k < sounds.size(); ++k) {
+        MemoryStream ms;
+        MemoryStreamOpen(&ms, sounds[k].data(), sounds[k].size());
+        SoundDecoder d{};
+        ASSERT_EQ(SoundDecoderSetup(&d, &ms), 0) << "sound " << k;
+        vorbis += d.kind == SoundDecoderVorbis;
+        SoundDecoderEnd(&d);
+    }
+    EXPECT_EQ(vorbis, 2u);
+    for (const FuzzBytes& b : packed) {
+        std::vector<uint8_t> out(size_t(b[1]) | (size_t(b[2]) << 8));
+        EXPECT_EQ(ArchiveDecompress(b.data() + 3, b.size() - 3, b[0], out.data(), out.size()), 0);
     }
 }
 

@@ -16,6 +16,7 @@
 #include "game/shell/entry.h"
 #include "tools/sim/input_script.h"
 #include "tools/sim/png_writer.h"
+#include "tools/sim/random_input.h"
 #include "tools/sim/sim_audio.h"
 #include "tools/sim/trace.h"
 
@@ -36,16 +37,19 @@ struct SimRun {
     std::vector<Shot> shots;
     int presentsBefore = 0;
     bool failed = false;
+    bool random = false;
 };
 SimRun g_Run;
 
 const char* const Usage =
     "usage: quellbore-sim [--dir DIR] [--frames N] [--input FILE] [--arg TEXT]\n"
-    "                     [--trace FILE] [--shot F:FILE.png ...] [--audio FILE.wav]\n";
+    "                     [--trace FILE] [--shot F:FILE.png ...] [--audio FILE.wav]\n"
+    "                     [--random-input SEED]\n";
 
 bool BeforePass(int frame) {
     if (g_Run.frameLimit >= 0 && frame >= g_Run.frameLimit) return false;
     ApplyInputScript(g_Run.script, frame, &g_Run.held);
+    if (g_Run.random) RandomInputFrame(frame);
     g_Run.presentsBefore = HeadlessPresentCount();
     return true;
 }
@@ -146,6 +150,15 @@ int main(int argc, char** argv) {
                 return 2;
             }
             g_Run.shots.push_back({(int)frame, colon + 1, false});
+        } else if (opt == "--random-input") {
+            const char* v = value();
+            long long seed = 0;
+            if (!ParseCount(v, &seed)) {
+                std::fprintf(stderr, "quellbore-sim: --random-input needs a seed, not \"%s\"\n", v);
+                return 2;
+            }
+            RandomInputStart(uint64_t(seed));
+            g_Run.random = true;
         } else if (opt == "--audio") {
             audioPath = value();
         } else if (opt == "--help" || opt == "-h") {

@@ -70,7 +70,6 @@ int LintStage(const std::string& name, const StageSource& s) {
                 // the boss box: 48 x 48 (last) or 64 x 64 (extra) above its cell
                 if (v == 99 && r < 1) fault("last-stage boss too close to the left end");
             }
-            if (v >= 50 && c + 1 < GridCells && v < 98 && Solid(s, r, c)) fault("spawn inside a solid cell");
         }
     }
     if (bosses == 0 && doors != 1) fault("a normal stage needs exactly one door, found " + std::to_string(doors));

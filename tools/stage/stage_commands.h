@@ -10,3 +10,4 @@ int StageRenderMain(int argc, char** argv) __attribute__((weak));
 int StageCompileMain(int argc, char** argv) __attribute__((weak));
 int StageDecompileMain(int argc, char** argv) __attribute__((weak));
 int StageLintMain(int argc, char** argv) __attribute__((weak));
+int StageSolveMain(int argc, char** argv) __attribute__((weak));

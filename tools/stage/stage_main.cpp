@@ -16,6 +16,7 @@ const StageCommand Commands[] = {
     {"render", StageRenderMain, "render STAGE.dat OUT.png [--data DIR]   draw the whole field as a picture"},
     {"compile", StageCompileMain, "compile ...                              build a stage file from its source"},
     {"decompile", StageDecompileMain, "decompile ...                            turn a stage file into its source"},
+    {"solve", StageSolveMain, "solve NAME --data DIR --index N ...     search an input script that clears a stage"},
     {"lint", StageLintMain, "lint ...                                 check a stage file"},
 };
 
