@@ -6,7 +6,6 @@
 #include "game/shell/assets.h"
 #include "game/shell/bitmap_text.h"
 #include "game/shell/game_state.h"
-#include "game/world/player.h"
 #include "game/world/save.h"
 
 namespace {
@@ -37,7 +36,7 @@ void StageIntroScene(bool entered) {
     std::snprintf(line, sizeof line, " x %d", GameState.Lives);
     DrawBitmapText(112, 112, line);
 
-    if (ElapsedMs(Scenes.IntroTick, GetTickMs(0)) > IntroMs) ChangeScene(SceneGameplay);
+    if (TickDiff(GetTickMs(0), Scenes.IntroTick) > IntroMs) ChangeScene(SceneGameplay);
 }
 
 void GameOverScene(bool entered) {
@@ -46,7 +45,7 @@ void GameOverScene(bool entered) {
         PlayMusic(7);
     }
     DrawBitmapText(96, 112, "GAME OVER");
-    if (ElapsedMs(Scenes.GameOverTick, GetTickMs(0)) > GameOverMs) {
+    if (TickDiff(GetTickMs(0), Scenes.GameOverTick) > GameOverMs) {
         StopAllMusic();
         ChangeScene(SceneTitle);
     }

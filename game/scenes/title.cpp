@@ -5,7 +5,6 @@
 #include "game/shell/bitmap_text.h"
 #include "game/shell/game_state.h"
 #include "game/world/field.h"
-#include "game/world/player.h"
 #include "game/world/save.h"
 
 namespace {
@@ -91,8 +90,14 @@ void TitleScene(bool entered) {
         Scenes.MenuCursor += 1;
         PlaySound(17);
     }
-    if (GameState.ButtonConfirm == LatchPressed) ChooseEntry(Scenes.MenuCursor);
-    if (ElapsedMs(Scenes.TitleIdleTick, GetTickMs(0)) > TitleIdleMs) ChangeScene(ScenePrologue);
+    bool chosen = false;
+    if (GameState.ButtonConfirm == LatchPressed) {
+        ChooseEntry(Scenes.MenuCursor);
+        chosen = GameState.SceneId != SceneTitle || GameState.QuitRequested;
+    }
+    // A choice made in the frame the idle time runs out is not lost to
+    // the prologue.
+    if (!chosen && TickDiff(GetTickMs(0), Scenes.TitleIdleTick) > TitleIdleMs) ChangeScene(ScenePrologue);
 }
 
 void SaveDeletionScene(bool entered) {

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "engine/files/files.h"
@@ -99,6 +101,29 @@ TEST(FuzzReplay, EveryHarnessHasSeedsThatItsParserTakes) {
         std::vector<uint8_t> out(size_t(b[1]) | (size_t(b[2]) << 8));
         EXPECT_EQ(ArchiveDecompress(b.data() + 3, b.size() - 3, b[0], out.data(), out.size()), 0);
     }
+    // Every seed archive serves the names the archive harness opens.
+    std::vector<FuzzBytes> archives;
+    FuzzSeeds("archive", &archives);
+    std::string dir = testing::TempDir() + "fuzzreplay-archive";
+    std::filesystem::create_directories(dir);
+    for (size_t k = 0; k < archives.size(); ++k) {
+        FILE* f = std::fopen((dir + "/pak.ARC").c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(archives[k].data(), 1, archives[k].size(), f);
+        std::fclose(f);
+        FileLayerEnd();
+        FileLayerInit();
+        FileSetArchiveKey(k == 2 ? "quellbore" : nullptr);
+        int h = FileOpen((dir + "/pak/sub/c.dat").c_str());
+        EXPECT_NE(h, 0) << "archive " << k;
+        if (h) {
+            EXPECT_EQ(FileSize(h), 40);
+            FileClose(h);
+        }
+        FileSetArchiveKey(nullptr);
+        FileLayerEnd();
+    }
+    std::filesystem::remove_all(dir);
 }
 
 TEST(FuzzReplay, SeedsAndMutationsNeverCrash) {

@@ -19,6 +19,7 @@
 #include "tools/sim/random_input.h"
 #include "tools/sim/sim_audio.h"
 #include "tools/sim/trace.h"
+#include "game/shell/game_state.h"
 
 namespace {
 
@@ -38,13 +39,14 @@ struct SimRun {
     int presentsBefore = 0;
     bool failed = false;
     bool random = false;
+    FILE* memoryLog = nullptr;
 };
 SimRun g_Run;
 
 const char* const Usage =
     "usage: quellbore-sim [--dir DIR] [--frames N] [--input FILE] [--arg TEXT]\n"
     "                     [--trace FILE] [--shot F:FILE.png ...] [--audio FILE.wav]\n"
-    "                     [--random-input SEED]\n";
+    "                     [--random-input SEED] [--memory-log FILE]\n";
 
 bool BeforePass(int frame) {
     if (g_Run.frameLimit >= 0 && frame >= g_Run.frameLimit) return false;
@@ -70,8 +72,23 @@ bool AfterScene(int frame) {
     return true;
 }
 
+// Resident set size in KiB, from /proc (0 when unknown).
+long ResidentKb() {
+    long pages = 0, resident = 0;
+    FILE* f = std::fopen("/proc/self/statm", "r");
+    if (!f) return 0;
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
 bool AfterPresent(int frame) {
     SimAudioFrame(frame);
+    // Every second, and at every change of scene.
+    static int lastScene = -1;
+    if (g_Run.memoryLog && (frame % 60 == 0 || GameState.SceneId != lastScene))
+        std::fprintf(g_Run.memoryLog, "%d %d %d %ld\n", frame, GameState.SceneId, GameState.StageIndex, ResidentKb());
+    lastScene = GameState.SceneId;
     for (Shot& shot : g_Run.shots) {
         if (shot.frame != frame || shot.taken) continue;
         int w = 0, h = 0, pitch = 0, format = 0;
@@ -159,6 +176,13 @@ int main(int argc, char** argv) {
             }
             RandomInputStart(uint64_t(seed));
             g_Run.random = true;
+        } else if (opt == "--memory-log") {
+            const char* v = value();
+            g_Run.memoryLog = std::fopen(v, "w");
+            if (!g_Run.memoryLog) {
+                std::fprintf(stderr, "quellbore-sim: cannot write %s\n", v);
+                return 2;
+            }
         } else if (opt == "--audio") {
             audioPath = value();
         } else if (opt == "--help" || opt == "-h") {
@@ -211,6 +235,7 @@ int main(int argc, char** argv) {
         g_Run.failed = true;
     }
     if (audioPath && SimAudioFinish() != 0) g_Run.failed = true;
+    if (g_Run.memoryLog && std::fclose(g_Run.memoryLog) != 0) g_Run.failed = true;
     for (const Shot& shot : g_Run.shots) {
         if (!shot.taken) {
             std::fprintf(stderr, "quellbore-sim: the run ended before frame %d (%s)\n", shot.frame,

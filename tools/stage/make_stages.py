@@ -60,12 +60,12 @@ def build(name, level, kind, ground, seed, final=None):
             n = 6
             for i in range(n):
                 st.col(x + i, top)
-            if rnd.random() < 0.5:
-                st.put(x + 3, top - 1, '*')
-            else:
-                st.put(x + 3, top - 3, 'K')
-                st.put(x + 2, top - 3, 'B')
-                st.put(x + 4, top - 3, 'B')
+            st.put(x + 3, top - 1, '*')
+            if rnd.random() < 0.4:
+                # a spare key in a block, for a drill thrown upwards
+                st.put(x + 3, top - 4, 'K')
+                st.put(x + 2, top - 4, 'B')
+                st.put(x + 4, top - 4, 'B')
             x += n; key_done = True
             continue
         if seg < 0.25 + 0.1 * d:

@@ -8,8 +8,10 @@
 // stage's entry, and beam-searches sequences of short macro actions (runs,
 // jumps of several heights, waits, drill throws), keeping the furthest
 // living states. Snapshots of the game's static state make branching cheap.
-// The found inputs are written as an input script whose frame 0 is the
-// runner's frame F (the frame in which the gameplay scene is entered).
+// The found inputs are written as an input script whose first play frame is
+// the runner's frame F (the frame after the gameplay scene was entered).
+// SOLVE_TRACE=1 prints the best state of every search step, SOLVE_DUMP=1
+// the player's position in every frame of the found play.
 #include <unistd.h>
 
 #include <algorithm>
@@ -156,35 +158,46 @@ struct Macro {
     bool drill = false;
 };
 
+// Every macro lasts the same 16 frames, so the states of one search step
+// are all at the same moment and compare fairly. A held jump carries over
+// from one jump macro to the next (a higher jump); a jump needs a frame
+// with the button up before it.
+constexpr int MacroFrames = 16;
+
 std::vector<Macro> MakeMacros() {
     std::vector<Macro> m;
-    auto hold = [](int keys, int n) { return std::vector<int>(n, keys); };
-    auto jump = [](int dirKey, int held, int total) {
-        std::vector<int> k(total, dirKey);
-        for (int i = 0; i < held && i < total - 1; ++i) k[i] |= KJump;
-        return k;
+    auto make = [](int keys, int jumpFrames, int drillFrame, int drillKeys) {
+        Macro mc;
+        mc.keys.assign(MacroFrames, keys);
+        for (int i = 0; i < jumpFrames && i < MacroFrames; ++i) mc.keys[i] |= KJump;
+        if (drillFrame >= 0) {
+            // turning to throw backwards: a direction turns the player
+            // only once held (its second frame), so it leads the throw
+            if (drillKeys & KLeft) {
+                for (int i = std::max(0, drillFrame - 2); i <= drillFrame; ++i) mc.keys[i] = (mc.keys[i] & ~KRight) | KLeft;
+            }
+            mc.keys[drillFrame] |= KDrill | drillKeys;
+            mc.drill = true;
+        }
+        return mc;
     };
-    m.push_back({hold(KRight, 8)});
-    m.push_back({hold(KRight, 16)});
-    m.push_back({jump(KRight, 3, 16)});
-    m.push_back({jump(KRight, 10, 26)});
-    m.push_back({jump(KRight, 30, 40)});
-    m.push_back({jump(0, 30, 40)});
-    m.push_back({hold(0, 8)});
-    m.push_back({hold(KLeft, 8)});
-    m.push_back({jump(KLeft, 30, 40)});
-    m.push_back({jump(KLeft, 10, 26)});
-    std::vector<int> d(8, 0);
-    d[0] = KDrill;
-    m.push_back({d, true});
-    d[0] = KDrill | KUp;
-    m.push_back({d, true});
-    d[0] = KDrill | KDown;
-    m.push_back({d, true});
-    // jump and throw forward near the top (a high target)
-    std::vector<int> jd = jump(0, 30, 40);
-    jd[22] |= KDrill;
-    m.push_back({jd, true});
+    m.push_back(make(KRight, 0, -1, 0));
+    m.push_back(make(KRight, MacroFrames, -1, 0));
+    m.push_back(make(KRight, 3, -1, 0));
+    m.push_back(make(0, 0, -1, 0));
+    m.push_back(make(KLeft, 0, -1, 0));
+    m.push_back(make(KLeft, MacroFrames, -1, 0));
+    m.push_back(make(0, MacroFrames, -1, 0));
+    m.push_back(make(KRight, 0, 0, 0));
+    m.push_back(make(0, 0, 0, KUp));
+    m.push_back(make(0, 0, 0, KDown));
+    m.push_back(make(0, MacroFrames, 12, 0));
+    m.push_back(make(KRight, MacroFrames, 8, 0));
+    m.push_back(make(KLeft, 0, 0, 0));
+    // running on while throwing back over the shoulder (a pursuer behind)
+    m.push_back(make(KRight, MacroFrames, 5, KLeft));
+    m.push_back(make(KRight, MacroFrames, 13, KLeft));
+    m.push_back(make(KRight, 0, 8, KLeft));
     return m;
 }
 
@@ -208,8 +221,29 @@ double Score() {
         const double d = std::fabs(Player.x - slot);
         s = 20000 + TheDoor.state * 3000 - d * 4;
     }
-    if (TheExtraBoss.active) s += 2000.0 * (10 - TheExtraBoss.hp) + (TheExtraBoss.state == 4 ? 50000 : 0);
-    if (TheLastBoss.active) s += 2000.0 * (10 - TheLastBoss.hp);
+    if (TheExtraBoss.active) {
+        // keep a throw's distance ahead of the runner: too far and the
+        // drill leaves the screen before it arrives
+        const double gap = Player.x - (TheExtraBoss.x + TheExtraBoss.width);
+        s = 5000.0 * (10 - TheExtraBoss.hp) + (TheExtraBoss.state == 4 ? 100000 : 0) - std::fabs(gap - (TheExtraBoss.hp >= 6 ? 70 : 135)) * 3 + 0.2 * Player.x;
+    }
+    if (GameState.StageIndex == LastNormalStage && !GameState.ExtraMode) {
+        // the last stage: wound the flying form, outlive the third one,
+        // then drive the chaser off through the floating remnant
+        const LastBoss& b = TheLastBoss;
+        s = 0.05 * Player.x;
+        // never crowd the boss: contact kills in every form
+        const double dx = std::fabs(Player.x + 8 - (b.x + b.width / 2));
+        const double dy = std::fabs(Player.y + 8 - (b.y + b.height / 2));
+        if (b.active && dx < b.width / 2 + 40 && dy < b.height / 2 + 40) s -= (b.width / 2 + 40 - dx) * 50;
+        if (b.active && b.phase >= 1 && b.phase <= 2) s += 5000.0 * (10 - b.hp) - std::fabs(Player.x + 8 - (b.x + b.width / 2)) * 0.5;
+        if (b.active && b.phase >= 10) s += 60000.0 - std::fabs(Player.x + 8 - (b.x + b.width / 2)) * 0.2;
+        if (!b.active && TheDeathChaser.active) s += 100000.0;
+        for (const Enemy& e : EnemyPool) {
+            if (e.active && e.kind == 99 && e.state == 1) s += 100000.0 - std::fabs(Player.x - e.x) * 2;
+        }
+        if (TheDeathChaser.active && TheDeathChaser.state == 5) s += 300000.0;
+    }
     return s;
 }
 
@@ -217,7 +251,7 @@ double Score() {
 
 int StageSolveMain(int argc, char** argv) {
     std::string name, data, out;
-    int offset = -1, extra = 0, index = -1, beam = 12, maxFrames = 9000;
+    int offset = -1, extra = 0, index = -1, beam = 24, maxFrames = 9000;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : ""; };
@@ -258,14 +292,6 @@ int StageSolveMain(int argc, char** argv) {
     GameState.Coins = 0;
     Enter();
     if (name.empty()) name = GameState.StageName;
-    if (std::getenv("SOLVE_DEBUG")) {
-        for (int f = 0; f < 120; ++f) {
-            Step(KRight);
-            if (f % 20 == 0) std::printf("f %d x %.2f y %.2f vy %.2f state %d field %d\n", f, Player.x, Player.y, Player.vy, Player.state, FieldGrid[1][15]);
-        }
-        EngineEnd();
-        return 0;
-    }
 
     const std::vector<Macro> macros = MakeMacros();
     std::vector<Node> nodes{{-1, -1}};
@@ -305,12 +331,16 @@ int StageSolveMain(int argc, char** argv) {
         std::set<std::tuple<int, int, int, int, int>> seen;
         for (Candidate& c : next) {
             const Snapshot& s = *c.snap;
-            const auto key = std::make_tuple(static_cast<int>(s.player.x / 3), static_cast<int>(s.player.y / 6),
+            const auto key = std::make_tuple(static_cast<int>(s.player.x / 4), static_cast<int>(s.player.y / 8),
                                              s.gs.Keys > 0, s.door.state, static_cast<int>(s.player.vx * 2));
             if (!seen.insert(key).second) continue;
             frontier.push_back(std::move(c));
             if (static_cast<int>(frontier.size()) >= beam) break;
         }
+        if (std::getenv("SOLVE_TRACE") && !frontier.empty())
+            std::printf("frame %d: %zu states, best x %.1f y %.1f keys %d score %.0f boss %d x %.0f hp %d\n", frontier[0].snap->frame, frontier.size(),
+                        frontier[0].snap->player.x, frontier[0].snap->player.y, frontier[0].snap->gs.Keys, frontier[0].score,
+                        frontier[0].snap->extraBoss.active, frontier[0].snap->extraBoss.x, frontier[0].snap->extraBoss.hp);
     }
     if (solved < 0) {
         double best = frontier.empty() ? 0 : frontier[0].snap->player.x;
@@ -328,6 +358,7 @@ int StageSolveMain(int argc, char** argv) {
         for (int k : macros[m].keys) {
             keys.push_back(k);
             Step(k);
+            if (std::getenv("SOLVE_DUMP")) std::printf("%d %.4f %.4f %d\n", Frame - 1 + offset, Player.x, Player.y, GameState.ButtonRight);
             if (GameState.StageCleared) break;
         }
         if (GameState.StageCleared) break;

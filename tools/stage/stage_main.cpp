@@ -16,7 +16,7 @@ const StageCommand Commands[] = {
     {"render", StageRenderMain, "render STAGE.dat OUT.png [--data DIR]   draw the whole field as a picture"},
     {"compile", StageCompileMain, "compile ...                              build a stage file from its source"},
     {"decompile", StageDecompileMain, "decompile ...                            turn a stage file into its source"},
-    {"solve", StageSolveMain, "solve NAME --data DIR --index N ...     search an input script that clears a stage"},
+    {"solve", StageSolveMain, "solve --data DIR --index N [--extra] --offset F --out FILE   search a clear script"},
     {"lint", StageLintMain, "lint ...                                 check a stage file"},
 };
 

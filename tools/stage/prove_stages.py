@@ -1,0 +1,131 @@
+#!/usr/bin/env python3
+"""Finds and checks the clear scripts of the stages.
+
+For each stage: prepares a run folder (the built data, plus a save file for
+a normal stage), finds the frame in which the gameplay scene is entered
+after the title-menu keys, lets `quellbore-stage solve` search the rest,
+and replays the whole script in quellbore-sim to confirm the clear. The
+scripts go to assets/stages/<name>.input.
+
+usage: prove_stages.py BUILD_DIR [NAME ...] [--beam B]
+"""
+import json, os, shutil, subprocess, sys, tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+STAGES = os.path.normpath(os.path.join(HERE, '../../assets/stages'))
+
+
+def stage_setup(name):
+    """(extra mode, stage index, menu key lines, start argument)"""
+    if name == 'stageboss':
+        return 0, 30, ['60 down', '70 enter'], None
+    if name == 'stageexboss':
+        return 1, 10, ['60 down', '70 down', '80 enter'], 10
+    if name.startswith('stageex'):
+        i = int(name[7:]) - 1
+        return 1, i, ['60 down', '70 down', '80 enter'], i
+    i = int(name[5:]) - 1
+    return 0, i, ['60 down', '70 enter'], None
+
+
+def make_run_dir(build, name):
+    extra, index, _, _ = stage_setup(name)
+    d = tempfile.mkdtemp(prefix='qb-' + name + '-')
+    data = os.path.join(d, 'data')
+    os.mkdir(data)
+    src = os.path.join(build, 'data')
+    for f in os.listdir(src):
+        os.symlink(os.path.join(src, f), os.path.join(data, f))
+    if not extra:
+        with open(os.path.join(data, 'state0.dat'), 'wb') as f:
+            f.write(b'%02d \0' % index)
+    return d
+
+
+def sim(build, run, script_lines, frames, arg):
+    path = os.path.join(run, 'in.txt')
+    with open(path, 'w') as f:
+        f.write('\n'.join(script_lines) + '\n')
+    cmd = [os.path.join(build, 'quellbore-sim'), '--dir', run, '--frames', str(frames), '--input', path,
+           '--trace', os.path.join(run, 't.jsonl')]
+    if arg is not None:
+        cmd += ['--arg', str(arg)]
+    subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    with open(os.path.join(run, 't.jsonl')) as f:
+        for line in f:
+            yield json.loads(line)
+
+
+def cleared(build, name, script_lines, frames):
+    """True when the run reaches the next stage's intro or the ending."""
+    extra, index, _, arg = stage_setup(name)
+    run = make_run_dir(build, name)
+    try:
+        played = False
+        for t in sim(build, run, script_lines, frames, arg):
+            if t['scene'] == 5:
+                played = True
+            elif played and t['scene'] == 4:
+                return t['StageIndex'] == index + 1
+            elif played and t['scene'] in (11, 13):
+                return True
+        return False
+    finally:
+        shutil.rmtree(run)
+
+
+def prove(build, name, beam):
+    extra, index, menu, arg = stage_setup(name)
+    run = make_run_dir(build, name)
+    try:
+        start = None
+        for t in sim(build, run, menu, 600, arg):
+            if t['scene'] == 5:
+                start = t['frame']
+                break
+        if start is None:
+            print(name + ': the gameplay scene was never entered')
+            return False
+        out = os.path.join(run, 'found.input')
+        cmd = [os.path.join(build, 'tools/stage/quellbore-stage'), 'solve', '--data', os.path.join(run, 'data'),
+               '--index', str(index), '--offset', str(start + 1), '--out', out, '--beam', str(beam)]
+        if extra:
+            cmd.append('--extra')
+        if name in ('stageboss', 'stageexboss'):
+            # the last stage lasts until the stage timer has run out
+            cmd += ['--frames', '12000']
+        r = subprocess.run(cmd, capture_output=True, text=True)
+        print(r.stdout.strip())
+        if r.returncode != 0:
+            return False
+        with open(out) as f:
+            body = f.read().splitlines()
+    finally:
+        shutil.rmtree(run)
+    last = max(int(l.split()[0].split('-')[-1]) for l in body if l and not l.startswith('#'))
+    lines = ['# ' + name + ': menu keys, then the found play'] + menu + body
+    frames = last + 400
+    if not cleared(build, name, lines, frames):
+        print(name + ': the found script does not clear the stage in quellbore-sim')
+        return False
+    with open(os.path.join(STAGES, name + '.input'), 'w') as f:
+        f.write('\n'.join(lines) + '\n# frames %d\n' % frames)
+    return True
+
+
+def main():
+    args = sys.argv[1:]
+    beam = 24
+    if '--beam' in args:
+        i = args.index('--beam')
+        beam = int(args[i + 1])
+        del args[i:i + 2]
+    build = os.path.abspath(args[0])
+    names = args[1:] or sorted(f[:-4] for f in os.listdir(STAGES) if f.endswith('.txt'))
+    bad = [n for n in names if not prove(build, n, beam)]
+    print('proven %d of %d; not proven: %s' % (len(names) - len(bad), len(names), ' '.join(bad) or 'none'))
+    return 1 if bad else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
