@@ -14,6 +14,13 @@ namespace {
 constexpr int SceneTitle = 3, SceneStageIntro = 4, SceneGameplay = 5, SceneGameOver = 8, ScenePrologue = 10,
               SceneSaveDeletion = 14;
 // Room for the allocator's own bookkeeping pages once the stage runs.
+// AddressSanitizer keeps freed blocks in quarantine, so resident memory says
+// nothing there; its leak check and the memory report still apply.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool CheckResident = false;
+#else
+constexpr bool CheckResident = true;
+#endif
 constexpr long ResidentSlackKb = 512;
 
 struct SoakResult {
@@ -58,7 +65,7 @@ TEST(Soak, RandomInputFromAFreshStartVisitsTheScenesAndStaysFlat) {
     ASSERT_GE(r.memory.size(), 14000u / 60 + 1);
     long growth = GrowthAfterFirstStage(r.memory);
     ASSERT_GE(growth, 0);
-    EXPECT_LE(growth, ResidentSlackKb);
+    if (CheckResident) EXPECT_LE(growth, ResidentSlackKb);
 }
 
 // Later stages and the extra series: a save at the last normal stage (the
@@ -75,7 +82,7 @@ TEST(Soak, RandomInputOnLaterStagesAndTheExtraSeries) {
     EXPECT_GE(stages.size(), 1u);
     long growth = GrowthAfterFirstStage(r.memory);
     ASSERT_GE(growth, 0);
-    EXPECT_LE(growth, ResidentSlackKb);
+    if (CheckResident) EXPECT_LE(growth, ResidentSlackKb);
 }
 
 }  // namespace
