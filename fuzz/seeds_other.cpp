@@ -1,4 +1,5 @@
 // Seeds for the archive, the decompressor, stage files and the save file.
+#include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,8 +74,11 @@ void Compressed(std::vector<FuzzBytes>* out) {
         std::string s = Repeating(n);
         uint8_t marker = 0;
         std::vector<uint8_t> packed = PackCompress(reinterpret_cast<const uint8_t*>(s.data()), s.size(), &marker);
-        FuzzBytes b = {marker, uint8_t(n), uint8_t(n >> 8)};
-        b.insert(b.end(), packed.begin(), packed.end());
+        FuzzBytes b(3 + packed.size());
+        b[0] = marker;
+        b[1] = uint8_t(n);
+        b[2] = uint8_t(n >> 8);
+        std::copy(packed.begin(), packed.end(), b.begin() + 3);
         out->push_back(b);
     }
 }

@@ -30,6 +30,8 @@ const int ImaStepTable[89] = {
     3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493,  10442, 11487,
     12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
 
+// Largest step that keeps step x 768 and step x 8 inside an int.
+constexpr int MsMaxDelta = 0x7FFFFFFF / 768;
 const int MsAdaptTable[16] = {230, 230, 230, 230, 307, 409, 512, 614,
                               768, 614, 512, 409, 307, 230, 230, 230};
 const int16_t MsStandardCoefs[7][2] = {{256, 0},   {512, -256}, {0, 0},    {192, 64},
@@ -129,6 +131,8 @@ uint32_t DecodeMs(const SoundConverter* cv, const uint8_t* in, uint32_t bytes, i
         s1[c] = sample;
         delta[c] = (MsAdaptTable[nibble] * delta[c]) >> 8;
         if (delta[c] < 16) delta[c] = 16;
+        // A hostile stream can grow the step without end; keep it in range.
+        if (delta[c] > MsMaxDelta) delta[c] = MsMaxDelta;
         out[2 * ch + n] = (int16_t)sample;
     }
     return frames;

@@ -350,8 +350,12 @@ TEST_F(FontTest, EdgedAndSmoothStylesDraw) {
             if (g_Screen.pixels[i] == 0x001F) blue++;
         }
         EXPECT_GT(white, 0) << style;
-        if (style & FontStyleEdge) EXPECT_GT(blue, 0) << style;
-        if (style == 1) EXPECT_EQ(font->cellHeight, 18);
+        if (style & FontStyleEdge) {
+            EXPECT_GT(blue, 0) << style;
+        }
+        if (style == 1) {
+            EXPECT_EQ(font->cellHeight, 18);
+        }
     }
     SetTextStyle(0);
 }

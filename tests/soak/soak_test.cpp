@@ -65,7 +65,9 @@ TEST(Soak, RandomInputFromAFreshStartVisitsTheScenesAndStaysFlat) {
     ASSERT_GE(r.memory.size(), 14000u / 60 + 1);
     long growth = GrowthAfterFirstStage(r.memory);
     ASSERT_GE(growth, 0);
-    if (CheckResident) EXPECT_LE(growth, ResidentSlackKb);
+    if (CheckResident) {
+        EXPECT_LE(growth, ResidentSlackKb);
+    }
 }
 
 // Later stages and the extra series: a save at the last normal stage (the
@@ -82,7 +84,9 @@ TEST(Soak, RandomInputOnLaterStagesAndTheExtraSeries) {
     EXPECT_GE(stages.size(), 1u);
     long growth = GrowthAfterFirstStage(r.memory);
     ASSERT_GE(growth, 0);
-    if (CheckResident) EXPECT_LE(growth, ResidentSlackKb);
+    if (CheckResident) {
+        EXPECT_LE(growth, ResidentSlackKb);
+    }
 }
 
 }  // namespace

@@ -21,7 +21,12 @@ int g_LockFd = -1;
 
 void CopyText(char* out, size_t size, const char* text) {
     if (size == 0) return;
-    std::snprintf(out, size, "%s", text ? text : "");
+    // Cut to fit: these are diagnostics.
+    const char* from = text ? text : "";
+    size_t n = std::strlen(from);
+    if (n >= size) n = size - 1;
+    std::memcpy(out, from, n);
+    out[n] = '\0';
 }
 
 // Reads "Name:   123 kB" from /proc/meminfo; 0 when missing.
