@@ -15,6 +15,17 @@ Enemy EnemyPool[EnemyPoolSize];
 
 namespace {
 
+// The value rounded to single precision. Stored through a volatile float
+// so the optimiser cannot drop the rounding.
+double RoundToSingle(double v) {
+    volatile float f = static_cast<float>(v);
+    return static_cast<double>(f);
+}
+
+}  // namespace
+
+namespace {
+
 constexpr double EnemyGravity = 0.35;
 constexpr double KnockOutHop = -4.0;
 
@@ -293,8 +304,8 @@ void MovementRule(Enemy& e) {
         e.timer += 1;
         double a = e.param / 180.0 * 3.14159265358979323846;
         // Each increment is rounded to single precision before it is added.
-        e.vx += static_cast<double>(static_cast<float>(std::cos(a) * 0.02));
-        e.vy += static_cast<double>(static_cast<float>(std::sin(a) * 0.02));
+        e.vx += RoundToSingle(std::cos(a) * 0.02);
+        e.vy += RoundToSingle(std::sin(a) * 0.02);
         e.gravity = 0;
         break;
     }
