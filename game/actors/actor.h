@@ -47,3 +47,33 @@ struct Actor {
         y += vy;
     }
 };
+
+// Pool operations shared by the fixed pools: walk from index 0 upward and
+// call the operation on each active element. An element spawned into a
+// higher slot during the walk takes part in the same walk.
+template <typename T, int N>
+void PoolResetAll(T (&pool)[N]) {
+    for (T& o : pool) o.Reset();
+}
+template <typename T, int N>
+void PoolDrawAll(T (&pool)[N]) {
+    for (T& o : pool)
+        if (o.active) o.Draw();
+}
+template <typename T, int N>
+void PoolActAll(T (&pool)[N]) {
+    for (int i = 0; i < N; ++i)
+        if (pool[i].active) pool[i].Act();
+}
+template <typename T, int N>
+void PoolMoveAll(T (&pool)[N]) {
+    for (int i = 0; i < N; ++i)
+        if (pool[i].active) pool[i].Move();
+}
+// Index of the first inactive element; -1 when the pool is full.
+template <typename T, int N>
+int PoolFirstFree(T (&pool)[N]) {
+    for (int i = 0; i < N; ++i)
+        if (!pool[i].active) return i;
+    return -1;
+}

@@ -94,24 +94,13 @@ void Debris::Collide() {
     }
 }
 
-void ResetDebris() {
-    for (Debris& d : DebrisPool) d.Reset();
-}
+void ResetDebris() { PoolResetAll(DebrisPool); }
 
-void DrawDebris() {
-    for (Debris& d : DebrisPool)
-        if (d.active) d.Draw();
-}
+void DrawDebris() { PoolDrawAll(DebrisPool); }
 
-void ActDebris() {
-    for (int i = 0; i < DebrisPoolSize; ++i)
-        if (DebrisPool[i].active) DebrisPool[i].Act();
-}
+void ActDebris() { PoolActAll(DebrisPool); }
 
-void MoveDebris() {
-    for (int i = 0; i < DebrisPoolSize; ++i)
-        if (DebrisPool[i].active) DebrisPool[i].Move();
-}
+void MoveDebris() { PoolMoveAll(DebrisPool); }
 
 int SpawnDebris(int mode, int a, int b) {
     int launched = 0;

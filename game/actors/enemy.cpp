@@ -554,31 +554,16 @@ void Enemy::Collide() {
     }
 }
 
-void ResetEnemies() {
-    for (Enemy& e : EnemyPool) e.Reset();
-}
+void ResetEnemies() { PoolResetAll(EnemyPool); }
 
-void DrawEnemies() {
-    for (Enemy& e : EnemyPool)
-        if (e.active) e.Draw();
-}
+void DrawEnemies() { PoolDrawAll(EnemyPool); }
 
-void ActEnemies() {
-    for (int i = 0; i < EnemyPoolSize; ++i)
-        if (EnemyPool[i].active) EnemyPool[i].Act();
-}
+void ActEnemies() { PoolActAll(EnemyPool); }
 
-void MoveEnemies() {
-    for (int i = 0; i < EnemyPoolSize; ++i)
-        if (EnemyPool[i].active) EnemyPool[i].Move();
-}
+void MoveEnemies() { PoolMoveAll(EnemyPool); }
 
 namespace {
-int FirstFreeEnemy() {
-    for (int i = 0; i < EnemyPoolSize; ++i)
-        if (!EnemyPool[i].active) return i;
-    return -1;
-}
+int FirstFreeEnemy() { return PoolFirstFree(EnemyPool); }
 }  // namespace
 
 int SpawnEnemyAt(int kind, int px, int py, int dir) {

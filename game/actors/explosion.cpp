@@ -51,31 +51,16 @@ void Explosion::Move() {
     MoveStep();
 }
 
-void ResetExplosions() {
-    for (Explosion& e : ExplosionPool) e.Reset();
-}
+void ResetExplosions() { PoolResetAll(ExplosionPool); }
 
-void DrawExplosions() {
-    for (Explosion& e : ExplosionPool)
-        if (e.active) e.Draw();
-}
+void DrawExplosions() { PoolDrawAll(ExplosionPool); }
 
-void ActExplosions() {
-    for (int i = 0; i < ExplosionPoolSize; ++i)
-        if (ExplosionPool[i].active) ExplosionPool[i].Act();
-}
+void ActExplosions() { PoolActAll(ExplosionPool); }
 
-void MoveExplosions() {
-    for (int i = 0; i < ExplosionPoolSize; ++i)
-        if (ExplosionPool[i].active) ExplosionPool[i].Move();
-}
+void MoveExplosions() { PoolMoveAll(ExplosionPool); }
 
 int SpawnExplosion(int kind, int px, int py) {
-    for (int i = 0; i < ExplosionPoolSize; ++i) {
-        if (!ExplosionPool[i].active) {
-            ExplosionPool[i].Spawn(kind, px, py);
-            return i;
-        }
-    }
-    return -1;
+    int i = PoolFirstFree(ExplosionPool);
+    if (i >= 0) ExplosionPool[i].Spawn(kind, px, py);
+    return i;
 }

@@ -113,31 +113,16 @@ void Item::Draw() {
                height);
 }
 
-void ResetItems() {
-    for (Item& it : ItemPool) it.Reset();
-}
+void ResetItems() { PoolResetAll(ItemPool); }
 
-void DrawItems() {
-    for (Item& it : ItemPool)
-        if (it.active) it.Draw();
-}
+void DrawItems() { PoolDrawAll(ItemPool); }
 
-void ActItems() {
-    for (int i = 0; i < ItemPoolSize; ++i)
-        if (ItemPool[i].active) ItemPool[i].Act();
-}
+void ActItems() { PoolActAll(ItemPool); }
 
-void MoveItems() {
-    for (int i = 0; i < ItemPoolSize; ++i)
-        if (ItemPool[i].active) ItemPool[i].Move();
-}
+void MoveItems() { PoolMoveAll(ItemPool); }
 
 int SpawnItem(int kind, int px, int py) {
-    for (int i = 0; i < ItemPoolSize; ++i) {
-        if (!ItemPool[i].active) {
-            ItemPool[i].Spawn(kind, px, py);
-            return i;
-        }
-    }
-    return -1;
+    int i = PoolFirstFree(ItemPool);
+    if (i >= 0) ItemPool[i].Spawn(kind, px, py);
+    return i;
 }
