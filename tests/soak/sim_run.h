@@ -63,15 +63,17 @@ inline long LeftOverBytes(const std::string& log) {
     return std::strtol(log.c_str() + total + 11, nullptr, 10);
 }
 
+// One line of quellbore-sim --memory-log: anonymous resident memory (the
+// heap) and file-backed resident memory (mapped files) in KiB.
 struct MemorySample {
     int frame, scene, stage;
-    long residentKb;
+    long residentKb, fileKb;
 };
 inline std::vector<MemorySample> ReadMemoryLog(const fs::path& path) {
     std::vector<MemorySample> samples;
     std::ifstream in(path);
     MemorySample s;
-    while (in >> s.frame >> s.scene >> s.stage >> s.residentKb) samples.push_back(s);
+    while (in >> s.frame >> s.scene >> s.stage >> s.residentKb >> s.fileKb) samples.push_back(s);
     return samples;
 }
 

@@ -39,6 +39,7 @@ struct SimRun {
     int presentsBefore = 0;
     bool failed = false;
     bool random = false;
+    int randomFrom = 0;  // with a script, random input takes over after its last frame
     FILE* memoryLog = nullptr;
 };
 SimRun g_Run;
@@ -51,7 +52,7 @@ const char* const Usage =
 bool BeforePass(int frame) {
     if (g_Run.frameLimit >= 0 && frame >= g_Run.frameLimit) return false;
     ApplyInputScript(g_Run.script, frame, &g_Run.held);
-    if (g_Run.random) RandomInputFrame(frame);
+    if (g_Run.random && frame >= g_Run.randomFrom) RandomInputFrame(frame);
     g_Run.presentsBefore = HeadlessPresentCount();
     return true;
 }
@@ -72,22 +73,34 @@ bool AfterScene(int frame) {
     return true;
 }
 
-// Resident set size in KiB, from /proc (0 when unknown).
-long ResidentKb() {
-    long pages = 0, resident = 0;
-    FILE* f = std::fopen("/proc/self/statm", "r");
-    if (!f) return 0;
-    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+// Resident memory in KiB from /proc: anonymous (heap, stacks) and
+// file-backed (mapped files such as the font; the kernel may drop those
+// pages and read them again). 0 when unknown.
+struct Resident {
+    long anonKb = 0, fileKb = 0;
+};
+Resident ResidentNow() {
+    Resident r;
+    FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f) return r;
+    char line[256];
+    while (std::fgets(line, sizeof line, f)) {
+        if (!std::strncmp(line, "RssAnon:", 8)) r.anonKb = std::strtol(line + 8, nullptr, 10);
+        else if (!std::strncmp(line, "RssFile:", 8)) r.fileKb = std::strtol(line + 8, nullptr, 10);
+    }
     std::fclose(f);
-    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+    return r;
 }
 
 bool AfterPresent(int frame) {
     SimAudioFrame(frame);
     // Every second, and at every change of scene.
     static int lastScene = -1;
-    if (g_Run.memoryLog && (frame % 60 == 0 || GameState.SceneId != lastScene))
-        std::fprintf(g_Run.memoryLog, "%d %d %d %ld\n", frame, GameState.SceneId, GameState.StageIndex, ResidentKb());
+    if (g_Run.memoryLog && (frame % 60 == 0 || GameState.SceneId != lastScene)) {
+        Resident r = ResidentNow();
+        std::fprintf(g_Run.memoryLog, "%d %d %d %ld %ld\n", frame, GameState.SceneId, GameState.StageIndex, r.anonKb,
+                     r.fileKb);
+    }
     lastScene = GameState.SceneId;
     for (Shot& shot : g_Run.shots) {
         if (shot.frame != frame || shot.taken) continue;
@@ -204,6 +217,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "quellbore-sim: %s: %s\n", inputPath, error.c_str());
             return 2;
         }
+        for (const ScriptHold& hold : g_Run.script.holds)
+            if (hold.last + 1 > g_Run.randomFrom) g_Run.randomFrom = hold.last + 1;
     }
     if (tracePath) {
         g_Run.trace = std::fopen(tracePath, "wb");
