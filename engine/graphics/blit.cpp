@@ -89,6 +89,40 @@ void RowA1ToA1(Row row, bool keyed, bool mirrored, uint16_t orMask, uint16_t and
     }
 }
 
+// Fast rows from a picture's drawing copies (PrepareImageBlit). The
+// source window is columns [lo, lo + n) of one row; `d` is the target
+// pixel of column lo, or mirrored of column lo + n - 1, so that source
+// column c lands on d[c - lo], mirrored on d[lo + n - 1 - c]. Keyed rows
+// follow the run lengths: opaque runs are copied, keyed ones skipped.
+inline void CopyForward(uint16_t* d, const uint16_t* s, int n) {
+    std::memcpy(d, s, (size_t)n * sizeof(uint16_t));
+}
+inline void CopyReversed(uint16_t* d, const uint16_t* s, int n) {
+    for (int j = 0; j < n; j++) d[-j] = s[j];
+}
+
+void RowFromRuns(uint16_t* d, const uint16_t* s, const int16_t* runs, int lo, int n, bool keyed,
+                 bool mirrored) {
+    int end = lo + n;
+    if (!keyed) {
+        if (mirrored) CopyReversed(d + n - 1, s + lo, n);
+        else CopyForward(d, s + lo, n);
+        return;
+    }
+    int c = lo;
+    while (c < end) {
+        int k = runs[c];
+        if (k < 0) {
+            c -= k;
+            continue;
+        }
+        int m = k < end - c ? k : end - c;
+        if (mirrored) CopyReversed(d + (end - 1 - c), s + c, m);
+        else CopyForward(d + (c - lo), s + c, m);
+        c += m;
+    }
+}
+
 // Everything else: per pixel through 8-bit channels. Pictures with their
 // own alpha blend: target = target x (1 - a) + colour x a.
 void RowGeneric(Row row, int srcFormat, int dstFormat, bool keyed, bool mirrored, bool blend) {
@@ -175,6 +209,24 @@ int DrawImageRect(int x, int y, int srcX, int srcY, int width, int height, int i
     // First image column read for target column x0: forwards or backwards.
     int firstColumn = mirrored ? (int)(placeX + record->width - 1 - x0) : (int)(x0 - placeX);
     int n = x1 - x0;
+
+    // Opaque pictures onto the screen, or keyed onto another picture:
+    // from the drawing copies, run by run. A picture drawn onto itself
+    // takes the pixel-by-pixel path below.
+    bool fromRuns = srcFormat == SurfaceA1R5G5B5 && target.pixels != record->pixels &&
+                    (target.format == SurfaceR5G6B5 || (target.format == SurfaceA1R5G5B5 && keyed)) &&
+                    PrepareImageBlit(record);
+    if (fromRuns) {
+        const uint16_t* colours = target.format == SurfaceR5G6B5 ? record->screenPixels : record->pixels;
+        int lo = mirrored ? firstColumn - n + 1 : firstColumn;
+        for (int ty = y0; ty < y1; ty++) {
+            size_t rowStart = (size_t)(ty - placeY) * (size_t)record->pitch;
+            RowFromRuns(target.pixels + (long long)ty * target.pitch + x0, colours + rowStart,
+                        record->runs + rowStart, lo, n, keyed, mirrored);
+        }
+        AfterTargetDrawing();
+        return 0;
+    }
 
     for (int ty = y0; ty < y1; ty++) {
         int sy = (int)(ty - placeY);

@@ -284,6 +284,8 @@ bool GetDrawSurface(DrawSurface* surface) {
     }
     ImageRecord* image = GetImage(g_Screen.drawTarget);
     if (!image || !image->pixels) return false;
+    // The caller writes into the picture: its drawing copies go stale.
+    image->blitStale = 1;
     surface->pixels = image->pixels;
     surface->width = image->width;
     surface->height = image->height;

@@ -46,6 +46,8 @@ void FreeRecord(int slot) {
     ImageRecord* record = g_Images.slots[slot];
     if (!record) return;
     if (record->pixels) EngineFree(record->pixels);
+    if (record->screenPixels) EngineFree(record->screenPixels);
+    if (record->runs) EngineFree(record->runs);
     if (record->sourcePath) EngineFree(record->sourcePath);
     EngineFree(record);
     g_Images.slots[slot] = nullptr;
@@ -67,7 +69,46 @@ int MakeStorage(ImageRecord* record, int width, int height, int hasAlpha) {
         FreeRecord(record->handle & 0x7FFF);
         return -1;
     }
+    // The drawing copies are a speed-up only: without memory for them the
+    // picture is drawn from its pixels.
+    if (!hasAlpha) {
+        size_t count = size_t(width) * size_t(height);
+        record->screenPixels = static_cast<uint16_t*>(EngineAlloc(count * sizeof(uint16_t)));
+        record->runs = static_cast<int16_t*>(EngineAlloc(count * sizeof(int16_t)));
+        if (!record->screenPixels || !record->runs) {
+            if (record->screenPixels) EngineFree(record->screenPixels);
+            if (record->runs) EngineFree(record->runs);
+            record->screenPixels = nullptr;
+            record->runs = nullptr;
+        }
+    }
+    record->blitStale = 1;
     return 0;
+}
+
+// Stored opaque pixel (A1R5G5B5) to R5G6B5; green's top bit is repeated
+// into the new low bit so that full green stays full.
+inline uint16_t A1ToR565(uint16_t p) {
+    return uint16_t(((p & 0x7FE0) << 1) | ((p >> 4) & 0x20) | (p & 0x1F));
+}
+
+void BuildBlitCopies(ImageRecord* record) {
+    int width = record->width, pitch = record->pitch;
+    for (int y = 0; y < record->height; ++y) {
+        const uint16_t* row = record->pixels + size_t(y) * size_t(pitch);
+        uint16_t* screen = record->screenPixels + size_t(y) * size_t(pitch);
+        int16_t* runs = record->runs + size_t(y) * size_t(pitch);
+        for (int x = 0; x < width; ++x) screen[x] = A1ToR565(row[x]);
+        static_assert(ImageMaxSide <= 32767, "a run must fit in 16 bits");
+        int run = 0;
+        for (int x = width - 1; x >= 0; --x) {
+            bool opaque = (row[x] & 0x8000) != 0;
+            if (x == width - 1 || opaque != ((row[x + 1] & 0x8000) != 0)) run = 0;
+            ++run;
+            runs[x] = int16_t(opaque ? run : -run);
+        }
+    }
+    record->blitStale = 0;
 }
 
 typedef int (*Decoder)(EngineStream*, DecodedImage*);
@@ -116,6 +157,12 @@ void FreeDecodedImage(DecodedImage* image) {
 }
 
 // ------------------------------------------------------------ the table
+
+bool PrepareImageBlit(ImageRecord* record) {
+    if (!record->screenPixels || !record->runs || !record->pixels) return false;
+    if (record->blitStale) BuildBlitCopies(record);
+    return true;
+}
 
 ImageRecord* GetImage(int handle) {
     if (handle < 0) return nullptr;
@@ -185,6 +232,7 @@ int CreateImageFromDecoded(const DecodedImage* image, const DecodedImage* alpha,
         record->sourcePath = static_cast<char*>(EngineAlloc(n));
         if (record->sourcePath) std::memcpy(record->sourcePath, sourcePath, n);
     }
+    PrepareImageBlit(record);
     record->valid = 1;
     return handle;
 }

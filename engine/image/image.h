@@ -44,7 +44,21 @@ struct ImageRecord {
     int drawable;        // 1 when the image may be a draw target
     int movieLink;       // -1 for pictures
     char* sourcePath;    // path it was loaded from (null for made images)
+
+    // Drawing copies of an A1R5G5B5 picture (null for others, or when
+    // there was no memory for them): its colours in the screen's R5G6B5
+    // layout, and for each pixel the length of its run to the right within
+    // the row, positive when opaque, negative when keyed out. Whatever
+    // writes into `pixels` sets blitStale; the copies are rebuilt before
+    // the picture is drawn again.
+    uint16_t* screenPixels;  // rows of `pitch` pixels
+    int16_t* runs;           // rows of `pitch` entries
+    int blitStale;
 };
+
+// Brings the drawing copies up to date with `pixels`. False when the
+// picture has none (it is then drawn from `pixels` alone).
+bool PrepareImageBlit(ImageRecord* record);
 
 // The record of a valid handle, or null for anything else.
 ImageRecord* GetImage(int handle);
