@@ -5,7 +5,7 @@
 
 #include "engine/engine.h"
 
-int ImageSlots[ImageSlotCount];
+int ImageSlots[GameImageSlotCount];
 int SoundSlots[SoundSlotCount];
 int MusicSlots[MusicSlotCount];
 AssetHooks AssetObservers;
@@ -49,7 +49,7 @@ const char DefaultFontFace[] =
 
 int LoadImageSlot(int slot, const char* path) {
     int handle = LoadImageFile(path);
-    if (ValidSlot(slot, ImageSlotCount)) ImageSlots[slot] = handle;
+    if (ValidSlot(slot, GameImageSlotCount)) ImageSlots[slot] = handle;
     return handle;
 }
 
@@ -76,7 +76,7 @@ void LoadAllAssets() {
 
 void DrawSprite(int slot, int x, int y, int srcX, int srcY, int w, int h) {
     if (AssetObservers.drawSprite) AssetObservers.drawSprite(slot, x, y, srcX, srcY, w, h);
-    if (!ValidSlot(slot, ImageSlotCount)) return;
+    if (!ValidSlot(slot, GameImageSlotCount)) return;
     DrawImageRect(x, y, srcX, srcY, w, h, ImageSlots[slot], 1, 0);
 }
 

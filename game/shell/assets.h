@@ -1,11 +1,11 @@
 // The asset slot tables and the drawing and playback helpers.
 #pragma once
 
-constexpr int ImageSlotCount = 1000;
+constexpr int GameImageSlotCount = 1000;
 constexpr int SoundSlotCount = 100;
 constexpr int MusicSlotCount = 100;
 
-extern int ImageSlots[ImageSlotCount];
+extern int ImageSlots[GameImageSlotCount];
 extern int SoundSlots[SoundSlotCount];
 extern int MusicSlots[MusicSlotCount];
 

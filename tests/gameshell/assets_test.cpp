@@ -82,13 +82,13 @@ TEST(Assets, MusicStopsEveryPieceBeforeTheNextStarts) {
 
 TEST(Assets, SlotsOutsideTheTablesDoNothing) {
     CallLog log;
-    DrawSprite(ImageSlotCount, 0, 0, 0, 0, 16, 16);
+    DrawSprite(GameImageSlotCount, 0, 0, 0, 0, 16, 16);
     DrawSprite(-1, 0, 0, 0, 0, 16, 16);
     PlaySound(SoundSlotCount);
     PlaySound(-5);
     PlayMusic(MusicSlotCount);
     EXPECT_EQ(log.sprites.size(), 2u);  // asked for, not drawn
-    EXPECT_EQ(LoadImageSlot(ImageSlotCount, "./data/none.dat"), -1);
+    EXPECT_EQ(LoadImageSlot(GameImageSlotCount, "./data/none.dat"), -1);
 }
 
 }  // namespace
