@@ -4,6 +4,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -216,7 +217,10 @@ std::string ReplayClears(const std::string& n, const fs::path& tmp) {
     fs::create_directories(run / "data");
     for (const auto& e : fs::directory_iterator(Data)) fs::create_symlink(e.path(), run / "data" / e.path().filename());
     if (!extra) {
-        const char save[4] = {static_cast<char>('0' + index / 10), static_cast<char>('0' + index % 10), ' ', '\0'};
+        // the save file never holds the boss stage's index: its script
+        // continues at stage30 and clears that first
+        const int saved = std::min(index, 29);
+        const char save[4] = {static_cast<char>('0' + saved / 10), static_cast<char>('0' + saved % 10), ' ', '\0'};
         std::ofstream(run / "data/state0.dat", std::ios::binary).write(save, 4);
     }
     std::string cmd = Q(Sim) + " --dir " + Q(run) + " --frames " + std::to_string(frames) + " --input " + Q(script) +
@@ -225,20 +229,24 @@ std::string ReplayClears(const std::string& n, const fs::path& tmp) {
     std::string out;
     if (Shell(cmd, &out) != 0) return "quellbore-sim failed: " + out;
 
-    // played the stage, then reached the next intro (or the ending)
+    // played the stage, then reached the next intro or the series' ending
     std::ifstream trace(run / "t.jsonl");
     std::string line, verdict = "the stage was never played";
     bool played = false;
+    const std::string thisIndex = "\"StageIndex\":" + std::to_string(index) + ",";
     const std::string nextIndex = "\"StageIndex\":" + std::to_string(index + 1) + ",";
+    // the last stage of a series ends in its ending, the others in the next intro
+    const bool last = n == "stageboss" || n == "stageexboss";
+    const std::string ending = extra ? "\"scene\":13," : "\"scene\":11,";
     while (std::getline(trace, line)) {
-        if (line.find("\"scene\":5,") != std::string::npos) {
+        if (line.find("\"scene\":5,") != std::string::npos && line.find(thisIndex) != std::string::npos) {
             played = true;
             verdict = "the script does not clear the stage";
         } else if (played && line.find("\"scene\":4,") != std::string::npos) {
-            verdict = line.find(nextIndex) != std::string::npos ? "" : "the stage was lost";
+            verdict = !last && line.find(nextIndex) != std::string::npos ? "" : "the stage was lost";
             break;
         } else if (played && (line.find("\"scene\":11,") != std::string::npos || line.find("\"scene\":13,") != std::string::npos)) {
-            verdict = "";
+            verdict = last && line.find(ending) != std::string::npos ? "" : "the stage ended in the wrong scene";
             break;
         }
     }

@@ -8,6 +8,9 @@ and replays the whole script in quellbore-sim to confirm the clear. The
 scripts go to assets/stages/<name>.input.
 
 usage: prove_stages.py BUILD_DIR [NAME ...] [--beam B]
+
+The beam is 24 states, 32 on the last stage of the normal series, whose
+fight lasts until the stage timer has run out.
 """
 import json, os, shutil, subprocess, sys, tempfile
 
@@ -15,10 +18,35 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 STAGES = os.path.normpath(os.path.join(HERE, '../../assets/stages'))
 
 
+def script_body(name):
+    """A stage's clear script without its frame count."""
+    with open(os.path.join(STAGES, name + '.input')) as f:
+        return [l for l in f.read().splitlines() if not l.startswith('# frames')]
+
+
+def last_frame(lines):
+    """The last frame a script holds a key in, or names as the stage's win
+    (a boss stage is won some time after the last key)."""
+    frames = [0]
+    for l in lines:
+        if l.startswith('# stage won at frame '):
+            frames.append(int(l.split()[-1]))
+        elif l and not l.startswith('#'):
+            frames.append(int(l.split()[0].split('-')[-1]))
+    return max(frames)
+
+
+def save_index(index):
+    """The save file never holds the boss stage's index (30): "continue"
+    starts at the stage before it."""
+    return min(index, 29)
+
+
 def stage_setup(name):
-    """(extra mode, stage index, menu key lines, start argument)"""
+    """(extra mode, stage index, menu key lines, start argument); the menu
+    keys of the boss stage play stage30 with its own script first."""
     if name == 'stageboss':
-        return 0, 30, ['60 down', '70 enter'], None
+        return 0, 30, script_body('stage30'), None
     if name == 'stageexboss':
         return 1, 10, ['60 down', '70 down', '80 enter'], 10
     if name.startswith('stageex'):
@@ -38,7 +66,7 @@ def make_run_dir(build, name):
         os.symlink(os.path.join(src, f), os.path.join(data, f))
     if not extra:
         with open(os.path.join(data, 'state0.dat'), 'wb') as f:
-            f.write(b'%02d \0' % index)
+            f.write(b'%02d \0' % save_index(index))
     return d
 
 
@@ -57,13 +85,14 @@ def sim(build, run, script_lines, frames, arg):
 
 
 def cleared(build, name, script_lines, frames):
-    """True when the run reaches the next stage's intro or the ending."""
+    """True when the run plays the stage, then reaches the next stage's
+    intro or the ending."""
     extra, index, _, arg = stage_setup(name)
     run = make_run_dir(build, name)
     try:
         played = False
         for t in sim(build, run, script_lines, frames, arg):
-            if t['scene'] == 5:
+            if t['scene'] == 5 and t['StageIndex'] == index:
                 played = True
             elif played and t['scene'] == 4:
                 return t['StageIndex'] == index + 1
@@ -75,20 +104,22 @@ def cleared(build, name, script_lines, frames):
 
 
 def prove(build, name, beam):
+    if beam is None:
+        beam = 32 if name == 'stageboss' else 24
     extra, index, menu, arg = stage_setup(name)
     run = make_run_dir(build, name)
     try:
-        start = None
-        for t in sim(build, run, menu, 600, arg):
-            if t['scene'] == 5:
-                start = t['frame']
+        start = rand = None
+        for t in sim(build, run, menu, last_frame(menu) + 1000, arg):
+            if t['scene'] == 5 and t['StageIndex'] == index:
+                start, rand = t['frame'], t['randState']
                 break
         if start is None:
             print(name + ': the gameplay scene was never entered')
             return False
         out = os.path.join(run, 'found.input')
         cmd = [os.path.join(build, 'tools/stage/quellbore-stage'), 'solve', '--data', os.path.join(run, 'data'),
-               '--index', str(index), '--offset', str(start + 1), '--out', out, '--beam', str(beam)]
+               '--index', str(index), '--offset', str(start + 1), '--out', out, '--beam', str(beam), '--rand', str(rand)]
         if extra:
             cmd.append('--extra')
         if name in ('stageboss', 'stageexboss'):
@@ -102,9 +133,8 @@ def prove(build, name, beam):
             body = f.read().splitlines()
     finally:
         shutil.rmtree(run)
-    last = max(int(l.split()[0].split('-')[-1]) for l in body if l and not l.startswith('#'))
     lines = ['# ' + name + ': menu keys, then the found play'] + menu + body
-    frames = last + 400
+    frames = last_frame(body) + 400
     if not cleared(build, name, lines, frames):
         print(name + ': the found script does not clear the stage in quellbore-sim')
         return False
@@ -115,7 +145,7 @@ def prove(build, name, beam):
 
 def main():
     args = sys.argv[1:]
-    beam = 24
+    beam = None
     if '--beam' in args:
         i = args.index('--beam')
         beam = int(args[i + 1])

@@ -1,7 +1,7 @@
 // quellbore-stage solve: searches an input script that clears a stage.
 //
 //   quellbore-stage solve NAME --data DIR --offset F [--extra] [--index N]
-//                         [--beam B] [--frames MAX] --out FILE
+//                         [--beam B] [--frames MAX] [--rand STATE] --out FILE
 //
 // Runs the gameplay scene's own per-frame steps (player, actors, row
 // spawning, stage timer) on the headless engine without drawing, from the
@@ -10,6 +10,8 @@
 // living states. Snapshots of the game's static state make branching cheap.
 // The found inputs are written as an input script whose first play frame is
 // the runner's frame F (the frame after the gameplay scene was entered).
+// --rand gives the random generator's state at that moment when earlier
+// play has drawn from it (default: its state at program start).
 // SOLVE_TRACE=1 prints the best state of every search step, SOLVE_DUMP=1
 // the player's position in every frame of the found play.
 #include <unistd.h>
@@ -227,24 +229,195 @@ double Score() {
         const double gap = Player.x - (TheExtraBoss.x + TheExtraBoss.width);
         s = 5000.0 * (10 - TheExtraBoss.hp) + (TheExtraBoss.state == 4 ? 100000 : 0) - std::fabs(gap - (TheExtraBoss.hp >= 6 ? 70 : 135)) * 3 + 0.2 * Player.x;
     }
-    if (GameState.StageIndex == LastNormalStage && !GameState.ExtraMode) {
-        // the last stage: wound the flying form, outlive the third one,
-        // then drive the chaser off through the floating remnant
-        const LastBoss& b = TheLastBoss;
-        s = 0.05 * Player.x;
-        // never crowd the boss: contact kills in every form
-        const double dx = std::fabs(Player.x + 8 - (b.x + b.width / 2));
-        const double dy = std::fabs(Player.y + 8 - (b.y + b.height / 2));
-        if (b.active && dx < b.width / 2 + 40 && dy < b.height / 2 + 40) s -= (b.width / 2 + 40 - dx) * 50;
-        if (b.active && b.phase >= 1 && b.phase <= 2) s += 5000.0 * (10 - b.hp) - std::fabs(Player.x + 8 - (b.x + b.width / 2)) * 0.5;
-        if (b.active && b.phase >= 10) s += 60000.0 - std::fabs(Player.x + 8 - (b.x + b.width / 2)) * 0.2;
-        if (!b.active && TheDeathChaser.active) s += 100000.0;
-        for (const Enemy& e : EnemyPool) {
-            if (e.active && e.kind == 99 && e.state == 1) s += 100000.0 - std::fabs(Player.x - e.x) * 2;
-        }
-        if (TheDeathChaser.active && TheDeathChaser.state == 5) s += 300000.0;
-    }
     return s;
+}
+
+// ---- the last stage of the normal series --------------------------------
+// The boss is beaten by stages of its script, not by distance: ten drill
+// hits on the flying form, then outliving the third form until the stage
+// timer brings the chaser, then the drill on the floating remnant (kind 99)
+// that the chaser leaves. The score ranks states of one moment by the stage
+// of the fight reached and, within it, by how well placed they are.
+
+bool IsLastStage() { return GameState.StageIndex == LastNormalStage && !GameState.ExtraMode; }
+
+constexpr int RemnantKind = 99;
+constexpr int ShotKind = 30;
+
+// Throws upward need the up key held before the drill key is pressed, so
+// the throwing macros hold it from their first frame. Throws come at two
+// moments of a macro for a finer aim.
+std::vector<Macro> MakeBossMacros() {
+    std::vector<Macro> m;
+    auto make = [](int keys, int jumpFrames, int drillFrame, int aim) {
+        Macro mc;
+        mc.keys.assign(MacroFrames, keys);
+        for (int i = 0; i < jumpFrames && i < MacroFrames; ++i) mc.keys[i] |= KJump;
+        if (drillFrame >= 0) {
+            for (int i = 0; i <= drillFrame; ++i) mc.keys[i] |= aim;
+            mc.keys[drillFrame] |= KDrill;
+            mc.drill = true;
+        }
+        return mc;
+    };
+    for (int walk : {0, static_cast<int>(KRight), static_cast<int>(KLeft)}) {
+        m.push_back(make(walk, 0, -1, 0));
+        m.push_back(make(walk, MacroFrames, -1, 0));
+        m.push_back(make(walk, 0, 1, KUp));
+        m.push_back(make(walk, 0, 9, KUp));
+    }
+    m.push_back(make(KRight, 3, -1, 0));
+    m.push_back(make(KLeft, 3, -1, 0));
+    // sideways throws at a low pass, facing first (a turn needs a held key)
+    m.push_back(make(KRight, 0, 2, 0));
+    m.push_back(make(KLeft, 0, 2, 0));
+    m.push_back(make(0, MacroFrames, 10, KUp));
+    return m;
+}
+
+// Boxes apart by more than the margin on either axis are safe.
+double Gap(double ax, double ay, int aw, int ah, double bx, double by, int bw, int bh) {
+    const double gx = std::max(bx - (ax + aw), ax - (bx + bw));
+    const double gy = std::max(by - (ay + ah), ay - (by + bh));
+    return std::max(gx, gy);
+}
+
+// How soon and how surely the shots in flight will pass where the player
+// stands: each shot is played forward on its own (straight, accelerating,
+// the fall cap on its vertical speed); one that would meet the player's box
+// adds more the sooner it would.
+double ShotThreat() {
+    constexpr int Horizon = 90;
+    double threat = 0;
+    for (const Enemy& e : EnemyPool) {
+        if (!e.active || e.state != 1 || e.kind != ShotKind) continue;
+        const double a = e.param / 180.0 * 3.14159265358979323846;
+        const double ax = static_cast<float>(std::cos(a) * 0.02), ay = static_cast<float>(std::sin(a) * 0.02);
+        double x = e.x, y = e.y, vx = e.vx, vy = e.vy;
+        for (int k = 1; k <= Horizon; ++k) {
+            vx += ax;
+            vy = std::min(vy + ay, 2.5);
+            x += vx;
+            y += vy;
+            if (y > 256) break;
+            if (Gap(x, y, 16, 16, Player.x, Player.y, 16, 16) < 6) {
+                threat += 1.0 - static_cast<double>(k) / (Horizon + 30);
+                break;
+            }
+        }
+    }
+    return threat;
+}
+
+// Danger of the boss's own body over the next frames; the flying form's
+// path depends on its timer alone.
+double BossThreat() {
+    const LastBoss& b = TheLastBoss;
+    if (!b.active) return 0;
+    double x = b.x, y = b.y;
+    int t = b.timer;
+    double threat = 0;
+    const bool flying = b.phase == 1 || b.phase == 2;
+    for (int k = 0; k <= 48; k += 4) {
+        if (Gap(x, y, b.width, b.height, Player.x, Player.y, 16, 16) < 12) threat = std::max(threat, 1.0 - k / 64.0);
+        if (!flying) break;
+        for (int i = 0; i < 4; ++i) {
+            ++t;
+            x += -1.5 * std::sin(0.01 * t);
+            y += 1.5 * std::cos(0.02 * t);
+        }
+    }
+    return threat;
+}
+
+// Where the flying form's centre will be in k frames.
+double FlightCentreX(int k) {
+    const LastBoss& b = TheLastBoss;
+    double x = b.x;
+    for (int i = 1; i <= k; ++i) x += -1.5 * std::sin(0.01 * (b.timer + i));
+    return x + b.width / 2.0;
+}
+
+const Enemy* Remnant() {
+    for (const Enemy& e : EnemyPool)
+        if (e.active && e.state == 1 && e.kind == RemnantKind) return &e;
+    return nullptr;
+}
+
+// Frames until the drill can be thrown again.
+double DrillWait() {
+    if (TheDrill.active) return 180;
+    if (GameState.DrillCharges > 0) return 0;
+    const double ms = 3000.0 - (static_cast<double>(TickAt(Frame)) - GameState.DrillRechargeTick);
+    return std::max(0.0, ms * 3 / 50);
+}
+
+Snapshot Scratch;
+
+// A drill in flight is judged by what it will hit: the game plays on
+// without keys until the drill is gone. Returns the boss's hp then and
+// whether the chaser was driven off.
+void Rollout(int* hp, bool* drivenOff) {
+    Save(Scratch);
+    for (int k = 0; k < 120 && TheDrill.active && Player.state == 1 && !GameState.StageCleared; ++k) Step(0);
+    *hp = TheLastBoss.hp;
+    *drivenOff = TheDeathChaser.active && TheDeathChaser.state == 5;
+    Load(Scratch);
+}
+
+double LastStageScore() {
+    if (GameState.StageCleared) return 1e9;
+    const LastBoss& b = TheLastBoss;
+    const DeathChaser& c = TheDeathChaser;
+    const double pc = Player.x + 8;
+    int hp = b.hp;
+    bool drivenOff = c.active && c.state == 5;
+    if (TheDrill.active && !drivenOff) Rollout(&hp, &drivenOff);
+    const double shots = ShotThreat();
+    if (drivenOff) return 9e6 - 2000 * shots - (c.active ? c.y : 0);
+
+    double s;
+    if (b.code != LastBossCode) {
+        // walk in until the boss comes into view
+        s = std::min(Player.x, 260.0);
+    } else if (b.active && b.phase == 0) {
+        // the intro: wait left of where the flying form sets off
+        s = 1e5 - std::fabs(pc - (b.x - 40)) * 2;
+    } else if (b.active && (b.phase == 1 || b.phase == 2)) {
+        s = 1e6 + 1e5 * (10 - hp) - DrillWait() * 5;
+        if (hp > 0) s -= std::fabs(pc - FlightCentreX(30)) * 3;
+    } else if (b.active && b.phase < 12) {
+        // beaten and flashing: the third form appears at the top, where
+        // this one stopped; stand off to its right
+        s = 2e6 - std::fabs(pc - (b.x + b.width / 2.0 + 200)) * 2;
+    } else if (b.active && b.phase == 12 && !c.active) {
+        // outlive the third form: stay a good way to its right, moving
+        // with it, never cornered at the end of the world
+        const double d = pc - (b.x + b.width / 2.0);
+        s = 3e6 - std::max(0.0, 160 - d) * 8 - std::max(0.0, d - 320) * 4 - std::max(0.0, Player.x - 4800) * 10;
+    } else if (b.active && b.phase == 12) {
+        // the chaser hunts the boss: come near where the remnant will float
+        const double d = pc - (b.x + b.width / 2.0);
+        s = 4e6 - std::max(0.0, 60 - d) * 8 - std::max(0.0, d - 110) * 4;
+    } else {
+        // the remnant floats where the boss was seized: under it with the
+        // drill ready, away from the chaser
+        const Enemy* r = Remnant();
+        const double target = r ? r->x + 8 : (b.active ? b.x + b.width / 2.0 : pc);
+        s = 5e6 - std::fabs(pc - target) * 4 - DrillWait() * 5;
+        if (c.active && c.state != 5) {
+            const double g = Gap(c.x, c.y, c.width, c.height, Player.x, Player.y, 16, 16);
+            if (g < 48) s -= (48 - g) * 300;
+        }
+    }
+    return s - 2000 * shots - 3000 * BossThreat();
+}
+
+// States of one step that differ in these are kept apart in the beam.
+std::tuple<int, int, int, int, int> LastStageKey(const Snapshot& s) {
+    const int drill = s.drill.active ? 2 : s.gs.DrillCharges > 0 ? 1 : 0;
+    return std::make_tuple(static_cast<int>(s.player.x / 6), static_cast<int>(s.player.y / 8), static_cast<int>(s.player.vx * 2),
+                           s.lastBoss.hp, drill);
 }
 
 }  // namespace
@@ -252,6 +425,7 @@ double Score() {
 int StageSolveMain(int argc, char** argv) {
     std::string name, data, out;
     int offset = -1, extra = 0, index = -1, beam = 24, maxFrames = 9000;
+    long long randArg = -1;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : ""; };
@@ -262,6 +436,7 @@ int StageSolveMain(int argc, char** argv) {
         else if (a == "--beam") beam = std::max(1, std::atoi(next()));
         else if (a == "--frames") maxFrames = std::atoi(next());
         else if (a == "--out") out = next();
+        else if (a == "--rand") randArg = std::atoll(next());
         else if (name.empty()) name = a;
         else {
             std::fprintf(stderr, "quellbore-stage solve: unexpected '%s'\n", a.c_str());
@@ -270,7 +445,7 @@ int StageSolveMain(int argc, char** argv) {
     }
     if (data.empty() || out.empty() || offset < 0 || index < 0) {
         std::fprintf(stderr,
-                     "usage: quellbore-stage solve --data DIR --index N [--extra] --offset F --out FILE.input [--beam B] [--frames MAX]\n");
+                     "usage: quellbore-stage solve --data DIR --index N [--extra] --offset F --out FILE.input [--beam B] [--frames MAX] [--rand STATE]\n");
         return 2;
     }
     const std::filesystem::path dataDir = std::filesystem::absolute(data);
@@ -278,7 +453,7 @@ int StageSolveMain(int argc, char** argv) {
         std::fprintf(stderr, "quellbore-stage solve: cannot enter %s\n", dataDir.parent_path().c_str());
         return 1;
     }
-    const uint32_t startRand = GameRandState();
+    const uint32_t startRand = randArg >= 0 ? static_cast<uint32_t>(randArg) : GameRandState();
     SetScreenMode(256, 256, 16, 60);
     ChangeWindowMode(1);
     if (EngineInit() == -1) {
@@ -293,12 +468,14 @@ int StageSolveMain(int argc, char** argv) {
     Enter();
     if (name.empty()) name = GameState.StageName;
 
-    const std::vector<Macro> macros = MakeMacros();
+    const bool lastStage = IsLastStage();
+    const std::vector<Macro> macros = lastStage ? MakeBossMacros() : MakeMacros();
+    auto score = [&]() { return lastStage ? LastStageScore() : Score(); };
     std::vector<Node> nodes{{-1, -1}};
     std::vector<Candidate> frontier;
     auto root = std::make_shared<Snapshot>();
     Save(*root);
-    frontier.push_back({Score(), 0, root});
+    frontier.push_back({score(), 0, root});
     int solved = -1;
     Snapshot work;
     long simulated = 0;
@@ -322,7 +499,7 @@ int StageSolveMain(int argc, char** argv) {
                 nodes.push_back({c.node, static_cast<int>(m)});
                 auto s = std::make_shared<Snapshot>();
                 Save(*s);
-                next.push_back({Score(), static_cast<int>(nodes.size()) - 1, s});
+                next.push_back({score(), static_cast<int>(nodes.size()) - 1, s});
                 if (GameState.StageCleared) solved = static_cast<int>(nodes.size()) - 1;
             }
         }
@@ -331,16 +508,22 @@ int StageSolveMain(int argc, char** argv) {
         std::set<std::tuple<int, int, int, int, int>> seen;
         for (Candidate& c : next) {
             const Snapshot& s = *c.snap;
-            const auto key = std::make_tuple(static_cast<int>(s.player.x / 4), static_cast<int>(s.player.y / 8),
-                                             s.gs.Keys > 0, s.door.state, static_cast<int>(s.player.vx * 2));
+            const auto key = lastStage ? LastStageKey(s)
+                                       : std::make_tuple(static_cast<int>(s.player.x / 4), static_cast<int>(s.player.y / 8),
+                                                         static_cast<int>(s.gs.Keys > 0), s.door.state, static_cast<int>(s.player.vx * 2));
             if (!seen.insert(key).second) continue;
             frontier.push_back(std::move(c));
             if (static_cast<int>(frontier.size()) >= beam) break;
         }
-        if (std::getenv("SOLVE_TRACE") && !frontier.empty())
-            std::printf("frame %d: %zu states, best x %.1f y %.1f keys %d score %.0f boss %d x %.0f hp %d\n", frontier[0].snap->frame, frontier.size(),
-                        frontier[0].snap->player.x, frontier[0].snap->player.y, frontier[0].snap->gs.Keys, frontier[0].score,
-                        frontier[0].snap->extraBoss.active, frontier[0].snap->extraBoss.x, frontier[0].snap->extraBoss.hp);
+        if (std::getenv("SOLVE_TRACE") && !frontier.empty()) {
+            const Snapshot& b = *frontier[0].snap;
+            std::printf("frame %d: %zu states, best x %.1f y %.1f keys %d score %.0f", b.frame, frontier.size(), b.player.x, b.player.y,
+                        b.gs.Keys, frontier[0].score);
+            if (b.extraBoss.active) std::printf(" extra boss x %.0f hp %d", b.extraBoss.x, b.extraBoss.hp);
+            if (b.lastBoss.active) std::printf(" boss phase %d x %.0f y %.0f hp %d", b.lastBoss.phase, b.lastBoss.x, b.lastBoss.y, b.lastBoss.hp);
+            if (b.chaser.active) std::printf(" chaser %d x %.0f y %.0f", b.chaser.state, b.chaser.x, b.chaser.y);
+            std::printf(" timer %d\n", b.gs.StageTimer);
+        }
     }
     if (solved < 0) {
         double best = frontier.empty() ? 0 : frontier[0].snap->player.x;
@@ -370,7 +553,7 @@ int StageSolveMain(int argc, char** argv) {
         return 1;
     }
     std::string text = "# clears " + name + " (found by quellbore-stage solve); gameplay starts at frame " +
-                       std::to_string(offset) + "\n";
+                       std::to_string(offset) + "\n# stage won at frame " + std::to_string(offset + static_cast<int>(keys.size()) - 1) + "\n";
     for (int b = 0; b < 6; ++b) {
         int start = -1;
         for (size_t f = 0; f <= keys.size(); ++f) {
