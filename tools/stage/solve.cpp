@@ -275,7 +275,8 @@ std::vector<Macro> MakeBossMacros() {
     return m;
 }
 
-// Boxes apart by more than the margin on either axis are safe.
+// How far apart two boxes are: the larger of the gaps on the two axes,
+// negative when they overlap.
 double Gap(double ax, double ay, int aw, int ah, double bx, double by, int bw, int bh) {
     const double gx = std::max(bx - (ax + aw), ax - (bx + bw));
     const double gy = std::max(by - (ay + ah), ay - (by + bh));
