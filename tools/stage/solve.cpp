@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -319,8 +320,9 @@ double BossThreat() {
     int t = b.timer;
     double threat = 0;
     const bool flying = b.phase == 1 || b.phase == 2;
-    for (int k = 0; k <= 48; k += 4) {
-        if (Gap(x, y, b.width, b.height, Player.x, Player.y, 16, 16) < 12) threat = std::max(threat, 1.0 - k / 64.0);
+    // long enough to walk out from under a low pass
+    for (int k = 0; k <= 96; k += 4) {
+        if (Gap(x, y, b.width, b.height, Player.x, Player.y, 16, 16) < 12) threat = std::max(threat, 1.0 - k / 128.0);
         if (!flying) break;
         for (int i = 0; i < 4; ++i) {
             ++t;
@@ -393,13 +395,16 @@ double LastStageScore() {
         s = 2e6 - std::fabs(pc - (b.x + b.width / 2.0 + 200)) * 2;
     } else if (b.active && b.phase == 12 && !c.active) {
         // outlive the third form: stay a good way to its right, moving
-        // with it, never cornered at the end of the world
+        // with it, never cornered at the end of the world; close in as the
+        // timer runs out, so the remnant will float near
         const double d = pc - (b.x + b.width / 2.0);
-        s = 3e6 - std::max(0.0, 160 - d) * 8 - std::max(0.0, d - 320) * 4 - std::max(0.0, Player.x - 4800) * 10;
+        const bool late = GameState.StageTimer < 240;
+        const double near = late ? 0 : 160, far = late ? 160 : 320;
+        s = 3e6 - std::max(0.0, near - d) * 8 - std::max(0.0, d - far) * 4 - std::max(0.0, Player.x - 4800) * 10;
     } else if (b.active && b.phase == 12) {
-        // the chaser hunts the boss: come near where the remnant will float
-        const double d = pc - (b.x + b.width / 2.0);
-        s = 4e6 - std::max(0.0, 60 - d) * 8 - std::max(0.0, d - 110) * 4;
+        // the chaser hunts the boss: stand under it, where the remnant
+        // will appear; the chaser holds its catch a while before it turns
+        s = 4e6 - std::fabs(pc - (b.x + b.width / 2.0)) * 4;
     } else {
         // the remnant floats where the boss was seized: under it with the
         // drill ready, away from the chaser
@@ -507,12 +512,18 @@ int StageSolveMain(int argc, char** argv) {
         std::sort(next.begin(), next.end(), [](const Candidate& a, const Candidate& b) { return a.score > b.score; });
         frontier.clear();
         std::set<std::tuple<int, int, int, int, int>> seen;
+        // on the last stage no stretch of 32 pixels holds more than an
+        // eighth of the beam: spread out, some states dodge what others meet
+        std::map<int, int> perColumn;
+        const int columnCap = std::max(2, beam / 8);
         for (Candidate& c : next) {
             const Snapshot& s = *c.snap;
+            if (lastStage && perColumn[static_cast<int>(s.player.x / 32)] >= columnCap) continue;
             const auto key = lastStage ? LastStageKey(s)
                                        : std::make_tuple(static_cast<int>(s.player.x / 4), static_cast<int>(s.player.y / 8),
                                                          static_cast<int>(s.gs.Keys > 0), s.door.state, static_cast<int>(s.player.vx * 2));
             if (!seen.insert(key).second) continue;
+            ++perColumn[static_cast<int>(s.player.x / 32)];
             frontier.push_back(std::move(c));
             if (static_cast<int>(frontier.size()) >= beam) break;
         }
