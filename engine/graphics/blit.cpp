@@ -89,37 +89,119 @@ void RowA1ToA1(Row row, bool keyed, bool mirrored, uint16_t orMask, uint16_t and
     }
 }
 
-// Fast rows from a picture's drawing copies (PrepareImageBlit). The
-// source window is columns [lo, lo + n) of one row; `d` is the target
-// pixel of column lo, or mirrored of column lo + n - 1, so that source
-// column c lands on d[c - lo], mirrored on d[lo + n - 1 - c]. Keyed rows
-// follow the run lengths: opaque runs are copied, keyed ones skipped.
+// Windows up to this width are drawn masked rather than span by span.
+constexpr int NarrowWindow = 64;
+
+// Fast rows from a picture's drawing copies (PrepareImageBlit). Source and
+// target never overlap here: a picture drawn onto itself takes the
+// pixel-by-pixel path.
+struct Block16 {
+    uint8_t bytes[16];
+};
+
+// n pixels forwards. Short rows, the common case of 16 x 16 tiles and
+// sprites, are whole-register moves (the two halves may overlap) instead
+// of a library call.
 inline void CopyForward(uint16_t* d, const uint16_t* s, int n) {
-    std::memcpy(d, s, (size_t)n * sizeof(uint16_t));
+    if (n >= 8) {
+        if (n > 64) {
+            std::memcpy(d, s, (size_t)n * sizeof(uint16_t));
+            return;
+        }
+        Block16 block;
+        for (int i = 0; i + 8 < n; i += 8) {
+            std::memcpy(&block, s + i, 16);
+            std::memcpy(d + i, &block, 16);
+        }
+        std::memcpy(&block, s + n - 8, 16);
+        std::memcpy(d + n - 8, &block, 16);
+        return;
+    }
+    if (n >= 4) {
+        uint64_t head, tail;
+        std::memcpy(&head, s, 8);
+        std::memcpy(&tail, s + n - 4, 8);
+        std::memcpy(d, &head, 8);
+        std::memcpy(d + n - 4, &tail, 8);
+    } else if (n >= 2) {
+        uint32_t head, tail;
+        std::memcpy(&head, s, 4);
+        std::memcpy(&tail, s + n - 2, 4);
+        std::memcpy(d, &head, 4);
+        std::memcpy(d + n - 2, &tail, 4);
+    } else if (n == 1) {
+        d[0] = s[0];
+    }
 }
+
+// n pixels with the source read forwards and the target written
+// backwards from d.
 inline void CopyReversed(uint16_t* d, const uint16_t* s, int n) {
     for (int j = 0; j < n; j++) d[-j] = s[j];
 }
 
-void RowFromRuns(uint16_t* d, const uint16_t* s, const int16_t* runs, int lo, int n, bool keyed,
-                 bool mirrored) {
+// One keyed row: the parts of its opaque spans inside source columns
+// [lo, lo + n) are copied, the rest skipped. `d` is where column lo
+// lands, or mirrored where column lo + n - 1 lands (column c then lands
+// on d[lo + n - 1 - c]).
+inline void RowFromSpans(uint16_t* d, const uint16_t* s, const ImageSpan* span, const ImageSpan* last,
+                         int lo, int n, bool mirrored) {
     int end = lo + n;
-    if (!keyed) {
-        if (mirrored) CopyReversed(d + n - 1, s + lo, n);
-        else CopyForward(d, s + lo, n);
+    while (span < last && span->end <= lo) ++span;
+    for (; span < last && span->start < end; ++span) {
+        int a = span->start > lo ? span->start : lo;
+        int b = span->end < end ? span->end : end;
+        if (mirrored) CopyReversed(d + (end - 1 - a), s + a, b - a);
+        else CopyForward(d + (a - lo), s + a, b - a);
+    }
+}
+
+// Eight pixels in one register (the compiler's generic vectors: SSE2,
+// NEON or plain code, whatever the machine has).
+typedef uint16_t Pixels8 __attribute__((vector_size(16)));
+typedef int16_t SignedPixels8 __attribute__((vector_size(16)));
+inline Pixels8 Load8(const uint16_t* p) {
+    Pixels8 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+inline void Store8(uint16_t* p, Pixels8 v) { std::memcpy(p, &v, sizeof v); }
+
+// Stored pixels to the target's layout: R5G6B5 (as A1ToR565) or unchanged.
+struct ToR565 {
+    static uint16_t One(uint16_t p) { return A1ToR565(p); }
+    static Pixels8 Eight(Pixels8 p) { return ((p & 0x7FE0) << 1) | ((p >> 4) & 0x20) | (p & 0x1F); }
+};
+struct ToA1R5G5B5 {
+    static uint16_t One(uint16_t p) { return p; }
+    static Pixels8 Eight(Pixels8 p) { return p; }
+};
+
+// One keyed row of a narrow window, without branches: each pixel's
+// transparency bit becomes a mask that picks the picture's colour or
+// keeps the target's. `s` is the stored A1R5G5B5 row; `d` as for
+// RowFromSpans. Unmirrored rows of 8 or more go eight pixels at a time,
+// the last eight overlapping the ones before (drawing a pixel twice
+// gives the same result).
+template <typename Convert>
+inline void RowMasked(uint16_t* d, const uint16_t* s, int lo, int n, bool mirrored) {
+    s += lo;
+    if (mirrored || n < 8) {
+        uint16_t* t = mirrored ? d + n - 1 : d;
+        int step = mirrored ? -1 : 1;
+        for (int j = 0; j < n; j++) {
+            uint16_t p = s[j];
+            uint16_t m = (uint16_t)((int16_t)p >> 15);
+            t[j * step] = (uint16_t)((Convert::One(p) & m) | (t[j * step] & ~m));
+        }
         return;
     }
-    int c = lo;
-    while (c < end) {
-        int k = runs[c];
-        if (k < 0) {
-            c -= k;
-            continue;
-        }
-        int m = k < end - c ? k : end - c;
-        if (mirrored) CopyReversed(d + (end - 1 - c), s + c, m);
-        else CopyForward(d + (c - lo), s + c, m);
-        c += m;
+    for (int j = 0;; j += 8) {
+        if (j > n - 8) j = n - 8;
+        Pixels8 p = Load8(s + j);
+        Pixels8 m = (Pixels8)((SignedPixels8)p >> 15);
+        Store8(d + j, (Convert::Eight(p) & m) | (Load8(d + j) & ~m));
+        if (j == n - 8) break;
     }
 }
 
@@ -210,19 +292,46 @@ int DrawImageRect(int x, int y, int srcX, int srcY, int width, int height, int i
     int firstColumn = mirrored ? (int)(placeX + record->width - 1 - x0) : (int)(x0 - placeX);
     int n = x1 - x0;
 
-    // Opaque pictures onto the screen, or keyed onto another picture:
-    // from the drawing copies, run by run. A picture drawn onto itself
-    // takes the pixel-by-pixel path below.
-    bool fromRuns = srcFormat == SurfaceA1R5G5B5 && target.pixels != record->pixels &&
+    // Onto the screen, or keyed onto another picture: from the drawing
+    // copies, whole rows when nothing is keyed out, else span by span.
+    bool fromCopies = srcFormat == SurfaceA1R5G5B5 && target.pixels != record->pixels &&
                     (target.format == SurfaceR5G6B5 || (target.format == SurfaceA1R5G5B5 && keyed)) &&
                     PrepareImageBlit(record);
-    if (fromRuns) {
+    if (fromCopies) {
         const uint16_t* colours = target.format == SurfaceR5G6B5 ? record->screenPixels : record->pixels;
         int lo = mirrored ? firstColumn - n + 1 : firstColumn;
-        for (int ty = y0; ty < y1; ty++) {
-            size_t rowStart = (size_t)(ty - placeY) * (size_t)record->pitch;
-            RowFromRuns(target.pixels + (long long)ty * target.pitch + x0, colours + rowStart,
-                        record->runs + rowStart, lo, n, keyed, mirrored);
+        size_t sourcePitch = (size_t)record->pitch;
+        size_t rowStart = (size_t)(y0 - placeY) * sourcePitch;
+        const uint16_t* s = colours + rowStart;
+        uint16_t* d = target.pixels + (long long)y0 * target.pitch + x0;
+        size_t targetPitch = (size_t)target.pitch;
+        if (!keyed || record->blitOpaque) {
+            if (mirrored) {
+                for (int ty = y0; ty < y1; ty++, s += sourcePitch, d += targetPitch)
+                    CopyReversed(d + n - 1, s + lo, n);
+            } else {
+                for (int ty = y0; ty < y1; ty++, s += sourcePitch, d += targetPitch)
+                    CopyForward(d, s + lo, n);
+            }
+        } else if (n <= NarrowWindow) {
+            // Sprites and tiles: a few spans a row, cheaper masked than
+            // followed.
+            const uint16_t* stored = record->pixels + rowStart;
+            if (target.format == SurfaceR5G6B5) {
+                for (int ty = y0; ty < y1; ty++, stored += sourcePitch, d += targetPitch)
+                    RowMasked<ToR565>(d, stored, lo, n, mirrored);
+            } else {
+                for (int ty = y0; ty < y1; ty++, stored += sourcePitch, d += targetPitch)
+                    RowMasked<ToA1R5G5B5>(d, stored, lo, n, mirrored);
+            }
+        } else {
+            const uint32_t* rows = record->spanRows + (y0 - placeY);
+            for (int ty = y0; ty < y1; ty++, s += sourcePitch, d += targetPitch, rows++) {
+                const ImageSpan* first = record->spans + rows[0];
+                const ImageSpan* last = record->spans + rows[1];
+                if (mirrored) RowFromSpans(d, s, first, last, lo, n, true);
+                else RowFromSpans(d, s, first, last, lo, n, false);
+            }
         }
         AfterTargetDrawing();
         return 0;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "engine/core/core.h"
 #include "engine/platform/platform.h"
 
 // ------------------------------------------------------------ colour formats
@@ -144,12 +145,28 @@ extern ScreenRecord g_Screen;
 // GraphicsRepaint (the core calls them) are declared there.
 #include "engine/core/modules.h"
 
+// The current draw target when it is a picture (marking the picture's
+// drawing copies stale, since the caller writes into it). False when the
+// picture is gone.
+bool GetImageDrawSurface(DrawSurface* surface);
+
 // Resolves the current draw target. False when graphics is not started or
 // the target image is gone.
-bool GetDrawSurface(DrawSurface* surface);
+inline bool GetDrawSurface(DrawSurface* surface) {
+    if (!g_Screen.started) return false;
+    if (g_Screen.drawTarget >= 0) return GetImageDrawSurface(surface);
+    surface->pixels = g_Screen.pixels;
+    surface->width = g_Screen.width;
+    surface->height = g_Screen.height;
+    surface->pitch = g_Screen.width;
+    surface->format = g_Screen.surfaceFormat;
+    return true;
+}
 
 // Waits while the main window is inactive (drawing calls pause with it).
-void WaitWhileWindowInactive();
+inline void WaitWhileWindowInactive() {
+    if (g_Window.hasWindow && !g_Window.active && !g_Window.quit) WaitWhileInactive();
+}
 
 // While the front screen is the target, shows it at most every 32 ms.
 void FrontScreenTick();

@@ -268,20 +268,7 @@ int SetScreenMode(int width, int height, int colourBits, int refreshRate) {
     return 0;
 }
 
-void WaitWhileWindowInactive() {
-    if (g_Window.hasWindow && !g_Window.active && !g_Window.quit) WaitWhileInactive();
-}
-
-bool GetDrawSurface(DrawSurface* surface) {
-    if (!g_Screen.started) return false;
-    if (g_Screen.drawTarget < 0) {
-        surface->pixels = g_Screen.pixels;
-        surface->width = g_Screen.width;
-        surface->height = g_Screen.height;
-        surface->pitch = g_Screen.width;
-        surface->format = g_Screen.surfaceFormat;
-        return true;
-    }
+bool GetImageDrawSurface(DrawSurface* surface) {
     ImageRecord* image = GetImage(g_Screen.drawTarget);
     if (!image || !image->pixels) return false;
     // The caller writes into the picture: its drawing copies go stale.

@@ -47,7 +47,8 @@ void FreeRecord(int slot) {
     if (!record) return;
     if (record->pixels) EngineFree(record->pixels);
     if (record->screenPixels) EngineFree(record->screenPixels);
-    if (record->runs) EngineFree(record->runs);
+    if (record->spanRows) EngineFree(record->spanRows);
+    if (record->spans) EngineFree(record->spans);
     if (record->sourcePath) EngineFree(record->sourcePath);
     EngineFree(record);
     g_Images.slots[slot] = nullptr;
@@ -73,13 +74,17 @@ int MakeStorage(ImageRecord* record, int width, int height, int hasAlpha) {
     // picture is drawn from its pixels.
     if (!hasAlpha) {
         size_t count = size_t(width) * size_t(height);
+        size_t spanCount = size_t(height) * size_t((width + 1) / 2);
         record->screenPixels = static_cast<uint16_t*>(EngineAlloc(count * sizeof(uint16_t)));
-        record->runs = static_cast<int16_t*>(EngineAlloc(count * sizeof(int16_t)));
-        if (!record->screenPixels || !record->runs) {
+        record->spanRows = static_cast<uint32_t*>(EngineAlloc((size_t(height) + 1) * sizeof(uint32_t)));
+        record->spans = static_cast<ImageSpan*>(EngineAlloc(spanCount * sizeof(ImageSpan)));
+        if (!record->screenPixels || !record->spanRows || !record->spans) {
             if (record->screenPixels) EngineFree(record->screenPixels);
-            if (record->runs) EngineFree(record->runs);
+            if (record->spanRows) EngineFree(record->spanRows);
+            if (record->spans) EngineFree(record->spans);
             record->screenPixels = nullptr;
-            record->runs = nullptr;
+            record->spanRows = nullptr;
+            record->spans = nullptr;
         }
     }
     record->blitStale = 1;
@@ -93,21 +98,30 @@ inline uint16_t A1ToR565(uint16_t p) {
 }
 
 void BuildBlitCopies(ImageRecord* record) {
+    static_assert(ImageMaxSide <= 65535, "span columns are 16-bit");
     int width = record->width, pitch = record->pitch;
+    bool allOpaque = true;
+    uint32_t used = 0;
     for (int y = 0; y < record->height; ++y) {
         const uint16_t* row = record->pixels + size_t(y) * size_t(pitch);
         uint16_t* screen = record->screenPixels + size_t(y) * size_t(pitch);
-        int16_t* runs = record->runs + size_t(y) * size_t(pitch);
         for (int x = 0; x < width; ++x) screen[x] = A1ToR565(row[x]);
-        static_assert(ImageMaxSide <= 32767, "a run must fit in 16 bits");
-        int run = 0;
-        for (int x = width - 1; x >= 0; --x) {
-            bool opaque = (row[x] & 0x8000) != 0;
-            if (x == width - 1 || opaque != ((row[x + 1] & 0x8000) != 0)) run = 0;
-            ++run;
-            runs[x] = int16_t(opaque ? run : -run);
+        record->spanRows[y] = used;
+        // Spans are separated by at least one keyed pixel: at most
+        // (width + 1) / 2 of them in a row.
+        int x = 0;
+        while (x < width) {
+            while (x < width && !(row[x] & 0x8000)) ++x;
+            int start = x;
+            while (x < width && (row[x] & 0x8000)) ++x;
+            if (x > start) record->spans[used++] = ImageSpan{uint16_t(start), uint16_t(x)};
         }
+        if (used - record->spanRows[y] != 1 || record->spans[used - 1].start != 0 ||
+            record->spans[used - 1].end != width)
+            allOpaque = false;
     }
+    record->spanRows[record->height] = used;
+    record->blitOpaque = allOpaque ? 1 : 0;
     record->blitStale = 0;
 }
 
@@ -159,7 +173,7 @@ void FreeDecodedImage(DecodedImage* image) {
 // ------------------------------------------------------------ the table
 
 bool PrepareImageBlit(ImageRecord* record) {
-    if (!record->screenPixels || !record->runs || !record->pixels) return false;
+    if (!record->screenPixels || !record->spans || !record->pixels) return false;
     if (record->blitStale) BuildBlitCopies(record);
     return true;
 }

@@ -31,6 +31,11 @@ enum ImageStorageFormat {
     ImageStorageA4R4G4B4 = 1,
 };
 
+// Columns [start, end) of one row, all opaque.
+struct ImageSpan {
+    uint16_t start, end;
+};
+
 struct ImageRecord {
     int check;           // 11-bit check number, copied into the handle
     int handle;          // full handle value
@@ -47,12 +52,14 @@ struct ImageRecord {
 
     // Drawing copies of an A1R5G5B5 picture (null for others, or when
     // there was no memory for them): its colours in the screen's R5G6B5
-    // layout, and for each pixel the length of its run to the right within
-    // the row, positive when opaque, negative when keyed out. Whatever
-    // writes into `pixels` sets blitStale; the copies are rebuilt before
-    // the picture is drawn again.
+    // layout, and the opaque spans of each row, row y's being
+    // spans[spanRows[y]] ... spans[spanRows[y + 1] - 1], left to right.
+    // Whatever writes into `pixels` sets blitStale; the copies are rebuilt
+    // before the picture is drawn again.
     uint16_t* screenPixels;  // rows of `pitch` pixels
-    int16_t* runs;           // rows of `pitch` entries
+    uint32_t* spanRows;      // height + 1 entries
+    ImageSpan* spans;        // room for the most a row can have, every row
+    int blitOpaque;          // no pixel is keyed out
     int blitStale;
 };
 
