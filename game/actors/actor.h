@@ -2,15 +2,32 @@
 // every collision test uses.
 #pragma once
 
+#include <cstdint>
+
 struct Rect {
     int left = 0, top = 0, right = 0, bottom = 0;
 };
 
-// All-zero when w or h is below 1; edges count as inside.
-Rect MakeRect(int x, int y, int w, int h);
-bool RectsOverlap(const Rect& a, const Rect& b);
-bool PointInRect(int px, int py, const Rect& r);
-bool InRange(int v, int lo, int hi);
+// All-zero when w or h is below 1; edges count as inside. Inline: every
+// collision test of every actor runs through them each frame.
+inline int SaturatingAdd(int a, int b) {
+    // Edges are held inside the int range so that a far-away box cannot wrap.
+    int64_t s = static_cast<int64_t>(a) + b;
+    if (s > INT32_MAX) return INT32_MAX;
+    if (s < INT32_MIN) return INT32_MIN;
+    return static_cast<int>(s);
+}
+inline Rect MakeRect(int x, int y, int w, int h) {
+    if (w < 1 || h < 1) return Rect{};
+    return Rect{x, y, SaturatingAdd(x, w), SaturatingAdd(y, h)};
+}
+inline bool RectsOverlap(const Rect& a, const Rect& b) {
+    return !(a.right < b.left || b.right < a.left || a.bottom < b.top || b.bottom < a.top);
+}
+inline bool PointInRect(int px, int py, const Rect& r) {
+    return r.left <= px && px <= r.right && r.top <= py && py <= r.bottom;
+}
+inline bool InRange(int v, int lo, int hi) { return lo <= v && v <= hi; }
 
 constexpr double FallSpeedCap = 2.5;
 

@@ -62,12 +62,6 @@ int GroundVariant(int row, int cell) {
                                  GroundAt(row, cell + 1));
 }
 
-bool IsSolid(int row, int cell) {
-    if (!InGrid(row, cell)) return false;
-    int code = FieldGrid[row][cell];
-    return code >= FieldGround && code <= FieldHiddenBlock;
-}
-
 bool IsBreakable(int row, int cell) {
     if (!InGrid(row, cell)) return false;
     int code = FieldGrid[row][cell];

@@ -1,6 +1,8 @@
 // The field: ground, blocks and the scrolling background of a stage.
 #pragma once
 
+#include "game/world/stage_file.h"
+
 // Field codes held in FieldGrid.
 enum FieldCode {
     FieldEmpty = 0,
@@ -32,8 +34,13 @@ void SetUpField();
 // Background fill, the three layers of the stage kind, the door, the tiles.
 void DrawField();
 
-// False outside the grid; true for codes 1 to 5.
-bool IsSolid(int row, int cell);
+// False outside the grid; true for codes 1 to 5. Inline: every actor's
+// collision test asks it for each cell it walks, every frame.
+inline bool IsSolid(int row, int cell) {
+    if (row < 0 || row >= GridRows || cell < 0 || cell >= GridCells) return false;
+    int code = FieldGrid[row][cell];
+    return code >= FieldGround && code <= FieldHiddenBlock;
+}
 // False outside the grid; true for codes 2 to 5.
 bool IsBreakable(int row, int cell);
 // Breaks a breakable cell: clears it, leaves its item, launches debris.
