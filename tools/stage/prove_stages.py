@@ -152,7 +152,16 @@ def main():
         del args[i:i + 2]
     build = os.path.abspath(args[0])
     names = args[1:] or sorted(f[:-4] for f in os.listdir(STAGES) if f.endswith('.txt'))
-    bad = [n for n in names if not prove(build, n, beam)]
+    if 'stage30' in names and 'stageboss' not in names:
+        # the boss script plays stage30's script first
+        names.append('stageboss')
+    bad = []
+    for n in names:
+        if n == 'stageboss' and 'stage30' in bad:
+            print('stageboss: not tried, stage30 was not proven')
+            bad.append(n)
+        elif not prove(build, n, beam):
+            bad.append(n)
     print('proven %d of %d; not proven: %s' % (len(names) - len(bad), len(names), ' '.join(bad) or 'none'))
     return 1 if bad else 0
 
