@@ -69,26 +69,42 @@ void Debris::Collide() {
         Reset();
         return;
     }
+    // The probe points depend on x and y only: worked out once and again
+    // after each test that moves the piece, instead of for every cell.
+    int leftX, rightX, middleX, middleY, topY, bottomY;
+    auto probes = [&] {
+        leftX = TruncToInt(x);
+        rightX = TruncToInt(x + width - 1);
+        middleX = TruncToInt(x + width / 2 - 1);
+        middleY = TruncToInt(y + height / 2 - 1);
+        topY = TruncToInt(y);
+        bottomY = TruncToInt(y + height - 1);
+    };
+    probes();
     for (int row = TruncToInt(x / 16); row < (x + width) / 16 + 1; ++row) {
-        for (int cell = 0; cell < GridCells; ++cell) {
-            if (!IsSolid(row, cell)) continue;
+        for (unsigned solid = SolidCellMask(row); solid; solid &= solid - 1) {
+            int cell = LowestCell(solid);
             Rect r = MakeRect(16 * row, 16 * cell, 15, 15);
-            if (PointInRect(TruncToInt(x), TruncToInt(y + height / 2 - 1), r)) {
+            if (PointInRect(leftX, middleY, r)) {
                 x = r.right + 1;
                 vx *= -0.5;
+                probes();
             }
-            if (PointInRect(TruncToInt(x + width - 1), TruncToInt(y + height / 2 - 1), r)) {
+            if (PointInRect(rightX, middleY, r)) {
                 x = r.left - width;
                 vx *= -0.5;
+                probes();
             }
-            if (PointInRect(TruncToInt(x + width / 2 - 1), TruncToInt(y), r)) {
+            if (PointInRect(middleX, topY, r)) {
                 y = r.bottom + 1;
                 vy *= -0.5;
+                probes();
             }
-            if (PointInRect(TruncToInt(x + width / 2 - 1), TruncToInt(y + height - 1), r)) {
+            if (PointInRect(middleX, bottomY, r)) {
                 y = r.top - height;
                 vy *= -0.5;
                 vx *= 0.9;
+                probes();
             }
         }
     }

@@ -323,8 +323,8 @@ void MovementRule(Enemy& e) {
 template <typename Fn>
 void WalkSolidCells(Enemy& e, Fn fn) {
     for (int row = TruncToInt(e.x / 16); row < (e.x + e.width) / 16 + 1; ++row) {
-        for (int cell = 0; cell < GridCells; ++cell) {
-            if (!IsSolid(row, cell)) continue;
+        for (unsigned solid = SolidCellMask(row); solid; solid &= solid - 1) {
+            int cell = LowestCell(solid);
             if (!fn(row, cell, MakeRect(16 * row, 16 * cell, 15, 15))) return;
         }
     }
@@ -452,14 +452,17 @@ void Enemy::Collide() {
     int hits = 0;
     bool left = false, right = false;
     if (!ghost) {
+        // The walk does not move the enemy: the feet stay put.
+        const int leftFootX = TruncToInt(x + 2), rightFootX = TruncToInt(x + width - 3);
+        const int footY = TruncToInt(y + height - 1);
         WalkSolidCells(*this, [&](int, int cell, const Rect& r) {
-            if (PointInRect(TruncToInt(x + 2), TruncToInt(y + height - 1), r)) {
+            if (PointInRect(leftFootX, footY, r)) {
                 if (16 * cell < top) top = 16 * cell;
                 hits += 1;
                 left = true;
                 if (hits >= 2) return false;
             }
-            if (PointInRect(TruncToInt(x + width - 3), TruncToInt(y + height - 1), r)) {
+            if (PointInRect(rightFootX, footY, r)) {
                 if (16 * cell < top) top = 16 * cell;
                 hits += 1;
                 right = true;
@@ -485,8 +488,17 @@ void Enemy::Collide() {
     // Head, right side and left side against every solid cell.
     if (!ghost) {
         bool knocked = false;
+        // The test boxes depend on x and y only: built once and again after
+        // each test that moves the enemy, instead of for every cell.
+        Rect head, rightSide, leftSide;
+        auto boxes = [&] {
+            head = MakeRect(TruncToInt(x + 7), TruncToInt(y), width - 14, height / 2);
+            rightSide = MakeRect(TruncToInt(x + width / 2), TruncToInt(y + 2), width / 2 - 1, height - 4);
+            leftSide = MakeRect(TruncToInt(x), TruncToInt(y + 2), width / 2, height - 4);
+        };
+        boxes();
         WalkSolidCells(*this, [&](int, int, const Rect& r) {
-            if (RectsOverlap(MakeRect(TruncToInt(x + 7), TruncToInt(y), width - 14, height / 2), r)) {
+            if (RectsOverlap(head, r)) {
                 if (fragile) {
                     knocked = true;
                     return false;
@@ -494,8 +506,9 @@ void Enemy::Collide() {
                 y = r.bottom + 1;
                 vy = 0;
                 vdir = 1 - vdir;
+                boxes();
             }
-            if (RectsOverlap(MakeRect(TruncToInt(x + width / 2), TruncToInt(y + 2), width / 2 - 1, height - 4), r)) {
+            if (RectsOverlap(rightSide, r)) {
                 if (fragile) {
                     knocked = true;
                     return false;
@@ -503,8 +516,9 @@ void Enemy::Collide() {
                 x = r.left - width;
                 vx = 0;
                 dir = 1 - dir;
+                boxes();
             }
-            if (RectsOverlap(MakeRect(TruncToInt(x), TruncToInt(y + 2), width / 2, height - 4), r)) {
+            if (RectsOverlap(leftSide, r)) {
                 if (fragile) {
                     knocked = true;
                     return false;
@@ -512,6 +526,7 @@ void Enemy::Collide() {
                 x = r.right + 1;
                 vx = 0;
                 dir = 1 - dir;
+                boxes();
             }
             return true;
         });

@@ -81,25 +81,39 @@ void Item::Collide() {
     }
     if (y > WorldHeight) state = ItemCollected;  // fell out of the world
 
+    // The four test boxes depend on x and y only: built once and again
+    // after each test that moves the item, instead of for every cell.
+    Rect feet, head, rightSide, leftSide;
+    auto boxes = [&] {
+        feet = MakeRect(TruncToInt(x + 2), TruncToInt(y + height / 2 + 2), width - 4, height / 2 - 2);
+        head = MakeRect(TruncToInt(x + 7), TruncToInt(y), width - 14, height / 2);
+        rightSide = MakeRect(TruncToInt(x + width / 2), TruncToInt(y + 2), width / 2, height - 4);
+        leftSide = MakeRect(TruncToInt(x), TruncToInt(y + 2), width / 2, height - 4);
+    };
+    boxes();
     for (int row = TruncToInt(x / 16); row < (x + width) / 16 + 1; ++row) {
-        for (int cell = 0; cell < GridCells; ++cell) {
-            if (!IsSolid(row, cell)) continue;
+        for (unsigned solid = SolidCellMask(row); solid; solid &= solid - 1) {
+            int cell = LowestCell(solid);
             Rect r = MakeRect(16 * row, 16 * cell, 15, 15);
-            if (RectsOverlap(MakeRect(TruncToInt(x + 2), TruncToInt(y + height / 2 + 2), width - 4, height / 2 - 2), r)) {
+            if (RectsOverlap(feet, r)) {
                 y = r.top - 16;
                 vy = 0;
+                boxes();
             }
-            if (RectsOverlap(MakeRect(TruncToInt(x + 7), TruncToInt(y), width - 14, height / 2), r)) {
+            if (RectsOverlap(head, r)) {
                 y = r.bottom + 1;
                 vy = 0;
+                boxes();
             }
-            if (RectsOverlap(MakeRect(TruncToInt(x + width / 2), TruncToInt(y + 2), width / 2, height - 4), r)) {
+            if (RectsOverlap(rightSide, r)) {
                 x = r.left - 16;
                 vx = 0;
+                boxes();
             }
-            if (RectsOverlap(MakeRect(TruncToInt(x), TruncToInt(y + 2), width / 2, height - 4), r)) {
+            if (RectsOverlap(leftSide, r)) {
                 x = r.right + 1;
                 vx = 0;
+                boxes();
             }
         }
     }

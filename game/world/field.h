@@ -41,6 +41,22 @@ inline bool IsSolid(int row, int cell) {
     int code = FieldGrid[row][cell];
     return code >= FieldGround && code <= FieldHiddenBlock;
 }
+// Bit c set when IsSolid(row, c), for a walk over the solid cells of a
+// row in cell order without a branch per cell. The collision walks that
+// use it never change the field while they walk.
+inline unsigned SolidCellMask(int row) {
+    if (row < 0 || row >= GridRows) return 0;
+    const int* cells = FieldGrid[row];
+    unsigned mask = 0;
+    for (int c = 0; c < GridCells; ++c) {
+        unsigned solid = unsigned(cells[c] - FieldGround) <= unsigned(FieldHiddenBlock - FieldGround);
+        mask |= solid << c;
+    }
+    return mask;
+}
+// Lowest set bit's index of a non-zero mask.
+inline int LowestCell(unsigned mask) { return __builtin_ctz(mask); }
+
 // False outside the grid; true for codes 2 to 5.
 bool IsBreakable(int row, int cell);
 // Breaks a breakable cell: clears it, leaves its item, launches debris.
