@@ -341,12 +341,17 @@ int ClearScreen() {
     // The fill colour carries no alpha: a cleared drawable image is clear.
     uint16_t value =
         EncodeSurfacePixel(surface.format, (c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF, 0);
-    for (int y = 0; y < surface.height; y++) {
-        uint16_t* row = surface.pixels + (long long)y * surface.pitch;
-        if (value == 0) {
-            std::memset(row, 0, (size_t)surface.width * sizeof(uint16_t));
-        } else {
-            for (int x = 0; x < surface.width; x++) row[x] = value;
+    if (value == 0 && surface.pitch == surface.width) {
+        // Rows without gaps: one fill.
+        std::memset(surface.pixels, 0, (size_t)surface.width * (size_t)surface.height * sizeof(uint16_t));
+    } else {
+        for (int y = 0; y < surface.height; y++) {
+            uint16_t* row = surface.pixels + (long long)y * surface.pitch;
+            if (value == 0) {
+                std::memset(row, 0, (size_t)surface.width * sizeof(uint16_t));
+            } else {
+                for (int x = 0; x < surface.width; x++) row[x] = value;
+            }
         }
     }
     AfterTargetDrawing();

@@ -7,13 +7,13 @@
 #include "engine/engine.h"
 #include "engine/image/image_internal.h"
 
+ImageRecord* g_ImageRecords[ImageSlotCount];
 int g_TransparentKey = 0x000000;
 int g_TransparentKeyEnabled = 1;
 
 namespace {
 
 struct ImageTable {
-    ImageRecord* slots[ImageSlotCount];
     int count;
     int nextSlot;
     int checkCounter;
@@ -26,7 +26,7 @@ ImageRecord* NewRecord() {
     if (g_Images.count >= ImageSlotCount) EngineFatal("グラフィックの数が許容量を越えました終了します\n");
     int slot = g_Images.nextSlot;
     if (slot >= ImageSlotCount) {
-        for (slot = 0; slot < ImageSlotCount && g_Images.slots[slot]; ++slot) {
+        for (slot = 0; slot < ImageSlotCount && g_ImageRecords[slot]; ++slot) {
         }
         if (slot >= ImageSlotCount) EngineFatal("グラフィックの数が許容量を越えました終了します\n");
     }
@@ -36,14 +36,14 @@ ImageRecord* NewRecord() {
     g_Images.checkCounter = (g_Images.checkCounter + 1) % ImageCheckCount;
     record->handle = slot | ((record->check | 0x800) << 16);
     record->movieLink = -1;
-    g_Images.slots[slot] = record;
+    g_ImageRecords[slot] = record;
     ++g_Images.count;
     if (slot == g_Images.nextSlot) ++g_Images.nextSlot;
     return record;
 }
 
 void FreeRecord(int slot) {
-    ImageRecord* record = g_Images.slots[slot];
+    ImageRecord* record = g_ImageRecords[slot];
     if (!record) return;
     if (record->pixels) EngineFree(record->pixels);
     if (record->screenPixels) EngineFree(record->screenPixels);
@@ -51,7 +51,7 @@ void FreeRecord(int slot) {
     if (record->spans) EngineFree(record->spans);
     if (record->sourcePath) EngineFree(record->sourcePath);
     EngineFree(record);
-    g_Images.slots[slot] = nullptr;
+    g_ImageRecords[slot] = nullptr;
     --g_Images.count;
 }
 
@@ -95,34 +95,6 @@ int MakeStorage(ImageRecord* record, int width, int height, int hasAlpha) {
 // into the new low bit so that full green stays full.
 inline uint16_t A1ToR565(uint16_t p) {
     return uint16_t(((p & 0x7FE0) << 1) | ((p >> 4) & 0x20) | (p & 0x1F));
-}
-
-void BuildBlitCopies(ImageRecord* record) {
-    static_assert(ImageMaxSide <= 65535, "span columns are 16-bit");
-    int width = record->width, pitch = record->pitch;
-    bool allOpaque = true;
-    uint32_t used = 0;
-    for (int y = 0; y < record->height; ++y) {
-        const uint16_t* row = record->pixels + size_t(y) * size_t(pitch);
-        uint16_t* screen = record->screenPixels + size_t(y) * size_t(pitch);
-        for (int x = 0; x < width; ++x) screen[x] = A1ToR565(row[x]);
-        record->spanRows[y] = used;
-        // Spans are separated by at least one keyed pixel: at most
-        // (width + 1) / 2 of them in a row.
-        int x = 0;
-        while (x < width) {
-            while (x < width && !(row[x] & 0x8000)) ++x;
-            int start = x;
-            while (x < width && (row[x] & 0x8000)) ++x;
-            if (x > start) record->spans[used++] = ImageSpan{uint16_t(start), uint16_t(x)};
-        }
-        if (used - record->spanRows[y] != 1 || record->spans[used - 1].start != 0 ||
-            record->spans[used - 1].end != width)
-            allOpaque = false;
-    }
-    record->spanRows[record->height] = used;
-    record->blitOpaque = allOpaque ? 1 : 0;
-    record->blitStale = 0;
 }
 
 typedef int (*Decoder)(EngineStream*, DecodedImage*);
@@ -172,23 +144,37 @@ void FreeDecodedImage(DecodedImage* image) {
 
 // ------------------------------------------------------------ the table
 
-bool PrepareImageBlit(ImageRecord* record) {
-    if (!record->screenPixels || !record->spans || !record->pixels) return false;
-    if (record->blitStale) BuildBlitCopies(record);
-    return true;
-}
-
-ImageRecord* GetImage(int handle) {
-    if (handle < 0) return nullptr;
-    if (((handle >> 27) & 0xF) != ImageHandleKind || (handle & 0x8000)) return nullptr;
-    ImageRecord* record = g_Images.slots[handle & 0x7FFF];
-    if (!record || record->check != ((handle >> 16) & 0x7FF)) return nullptr;
-    return record;
+void BuildImageBlit(ImageRecord* record) {
+    static_assert(ImageMaxSide <= 65535, "span columns are 16-bit");
+    int width = record->width, pitch = record->pitch;
+    bool allOpaque = true;
+    uint32_t used = 0;
+    for (int y = 0; y < record->height; ++y) {
+        const uint16_t* row = record->pixels + size_t(y) * size_t(pitch);
+        uint16_t* screen = record->screenPixels + size_t(y) * size_t(pitch);
+        for (int x = 0; x < width; ++x) screen[x] = A1ToR565(row[x]);
+        record->spanRows[y] = used;
+        // Spans are separated by at least one keyed pixel: at most
+        // (width + 1) / 2 of them in a row.
+        int x = 0;
+        while (x < width) {
+            while (x < width && !(row[x] & 0x8000)) ++x;
+            int start = x;
+            while (x < width && (row[x] & 0x8000)) ++x;
+            if (x > start) record->spans[used++] = ImageSpan{uint16_t(start), uint16_t(x)};
+        }
+        if (used - record->spanRows[y] != 1 || record->spans[used - 1].start != 0 ||
+            record->spans[used - 1].end != width)
+            allOpaque = false;
+    }
+    record->spanRows[record->height] = used;
+    record->blitOpaque = allOpaque ? 1 : 0;
+    record->blitStale = 0;
 }
 
 ImageRecord* GetImageSlot(int slot) {
     if (slot < 0 || slot >= ImageSlotCount) return nullptr;
-    return g_Images.slots[slot];
+    return g_ImageRecords[slot];
 }
 
 int ImageCount() { return g_Images.count; }
@@ -213,6 +199,7 @@ int DeleteImage(int handle) {
 void EndImages() {
     for (int i = 0; i < ImageSlotCount; ++i) FreeRecord(i);
     std::memset(&g_Images, 0, sizeof g_Images);
+    std::memset(g_ImageRecords, 0, sizeof g_ImageRecords);
 }
 
 int CreateImageFromDecoded(const DecodedImage* image, const DecodedImage* alpha, const char* sourcePath) {

@@ -63,12 +63,28 @@ struct ImageRecord {
     int blitStale;
 };
 
+// Rebuilds the drawing copies from `pixels` and clears blitStale.
+void BuildImageBlit(ImageRecord* record);
 // Brings the drawing copies up to date with `pixels`. False when the
 // picture has none (it is then drawn from `pixels` alone).
-bool PrepareImageBlit(ImageRecord* record);
+inline bool PrepareImageBlit(ImageRecord* record) {
+    if (!record->screenPixels || !record->spans || !record->pixels) return false;
+    if (record->blitStale) BuildImageBlit(record);
+    return true;
+}
 
-// The record of a valid handle, or null for anything else.
-ImageRecord* GetImage(int handle);
+// The slot table: a record or null per slot.
+extern ImageRecord* g_ImageRecords[ImageSlotCount];
+
+// The record of a valid handle, or null for anything else. Inline: every
+// draw asks it.
+inline ImageRecord* GetImage(int handle) {
+    if (handle < 0) return nullptr;
+    if (((handle >> 27) & 0xF) != ImageHandleKind || (handle & 0x8000)) return nullptr;
+    ImageRecord* record = g_ImageRecords[handle & 0x7FFF];
+    if (!record || record->check != ((handle >> 16) & 0x7FF)) return nullptr;
+    return record;
+}
 // The record in a slot (0 ... 32767) or null.
 ImageRecord* GetImageSlot(int slot);
 int ImageCount();
