@@ -10,7 +10,7 @@ SOAK_FRAMES ?= 1000000
 SANITIZER_ENV = LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: deps configure build play test bench fuzz soak test-sanitize clean
+.PHONY: deps configure build play test test-plain bench fuzz soak sanitize-build test-sanitize clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -24,27 +24,34 @@ build: configure
 play: build
 	cd $(BUILD) && ./quellbore $(ARGS)
 
-test: build
+# Every test: the plain suite, then the sanitized one with the fuzzers' short runs.
+test: test-plain test-sanitize
+
+test-plain: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 bench: build
 	@if [ -x $(BUILD)/quellbore-bench ]; then $(BUILD)/quellbore-bench; else echo "no benchmarks built"; fi
 
-test-sanitize: deps
-	@cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUELLBORE_SANITIZE=ON >/dev/null
-	@cmake --build build-sanitize -j $(JOBS)
-	$(SANITIZER_ENV) ctest --test-dir build-sanitize --output-on-failure -j $(JOBS)
+# The sanitized build (clang, ASan + UBSan, libFuzzer coverage, -O1 so it
+# stays quick): the whole suite under the sanitizers, with a short run of
+# every fuzzer; `make fuzz` runs the same fuzzers for FUZZ_SECONDS each.
+SANITIZE_BUILD = build-sanitize
+sanitize-build: deps
+	@cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DQUELLBORE_SANITIZE=ON -DQUELLBORE_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g" >/dev/null
+	@cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 
-# libFuzzer (clang): every harness for FUZZ_SECONDS from the generated seeds.
-fuzz: deps
-	@cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELLBORE_FUZZ=ON \
-	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-	@cmake --build build-fuzz --target fuzzers -j $(JOBS)
-	@bash fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
+test-sanitize: sanitize-build
+	$(SANITIZER_ENV) ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS)
+
+fuzz: sanitize-build
+	@bash fuzz/run.sh $(SANITIZE_BUILD) $(FUZZ_SECONDS)
 
 # The long soak: SOAK_FRAMES frames of random input over the shipped data.
 soak: build
 	@bash tests/soak/soak.sh $(BUILD) $(SOAK_FRAMES)
 
 clean:
-	rm -rf $(BUILD) build-sanitize build-fuzz
+	rm -rf $(BUILD) $(SANITIZE_BUILD)

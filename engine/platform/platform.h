@@ -102,7 +102,7 @@ int PlatformPollEvent(PlatformEvent* event);
 
 // ----------------------------------------------------------------- display
 
-enum PlatformPixelFormat {
+enum PlatformPixelFormat : int {  // any int may arrive; unknown ones are refused
     PlatformPixelR5G6B5 = 0,
     PlatformPixelX1R5G5B5 = 1,
 };

@@ -60,7 +60,7 @@ std::vector<std::string> SampleFiles() {
             if (std::find(picked.begin(), picked.end(), all[k]) == picked.end()) picked.push_back(all[k]);
         i = j;
     }
-#if defined(__SANITIZE_ADDRESS__)
+#if QUELLBORE_ASAN
     // Each start-up is several times slower under the sanitizers: one file a kind.
     std::vector<std::string> one;
     for (size_t k = 1; k < picked.size(); k += 3) one.push_back(picked[k]);

@@ -230,7 +230,7 @@ TEST_F(FontTest, DoubleByteCharactersStayWhole) {
     EXPECT_GT(InkBox().count, 0);
     EXPECT_EQ(font->codeTable[0x83], 0);
     EXPECT_EQ(font->codeTable[0x4383], 0);
-    EXPECT_EQ(font->codeTable['C'], 0);
+    EXPECT_EQ(font->codeTable[int('C')], 0);
     EXPECT_GE(CountOf(LogText(), "GetGlyphOutline 関数が失敗しました"), 1);
 }
 
@@ -305,13 +305,13 @@ TEST_F(FontTest, EvictsTheOldestAndRasterisesAgainAlike) {
     FillScreen(kBackground);
     DrawStringToHandle(0, 0, "A", 0xFFFF, h, 0);
     EXPECT_EQ(font->rasterisedCount, 26);
-    EXPECT_EQ(font->codeTable['F'], 0);  // A took F's cell this time
+    EXPECT_EQ(font->codeTable[int('F')], 0);  // A took F's cell this time
     const FontGlyph* again = CacheCharacter(font, 'A');
     EXPECT_EQ(again->advance, firstGlyph.advance);
     EXPECT_EQ(again->boxWidth, firstGlyph.boxWidth);
     EXPECT_EQ(again->xOffset, firstGlyph.xOffset);
     EXPECT_EQ(again->yOffset, firstGlyph.yOffset);
-    int index = font->codeTable['A'] - 1;
+    int index = font->codeTable[int('A')] - 1;
     EXPECT_EQ(0, std::memcmp(font->cells + (size_t)index * font->cellBytes, firstCell.data(),
                              firstCell.size()));
     EXPECT_TRUE(first == Snapshot());

@@ -223,7 +223,7 @@ TEST_F(Headless, ScriptedKeyboardAndJoysticks) {
     for (int i = 0; i < 256; ++i) EXPECT_EQ(state[i], i == 'Z' ? 0x80 : 0) << i;
     HeadlessClearKeys();
     PlatformGetKeyboardState(state);
-    EXPECT_EQ(state['Z'], 0);
+    EXPECT_EQ(state[int('Z')], 0);
     EXPECT_EQ(HeadlessKeyboardReadCount(), 2);
 
     PlatformJoystickState js;

@@ -12,6 +12,19 @@
 #include <string>
 #include <vector>
 
+// 1 under AddressSanitizer (gcc or clang): runs are slower and resident
+// memory includes the quarantine of freed blocks.
+#if defined(__SANITIZE_ADDRESS__)
+#define QUELLBORE_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUELLBORE_ASAN 1
+#endif
+#endif
+#ifndef QUELLBORE_ASAN
+#define QUELLBORE_ASAN 0
+#endif
+
 namespace simrun {
 
 namespace fs = std::filesystem;
