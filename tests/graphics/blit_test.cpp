@@ -229,4 +229,218 @@ TEST_F(BlitTest, DrawsIntoDrawableImages) {
     DeleteImage(plain);
 }
 
+// A keyed picture: each row alternates opaque and keyed runs of lengths
+// 1 to 9 from a different start, so that span ends fall everywhere a
+// window or clip edge can; one row is wholly opaque and one wholly keyed.
+class KeyedBlitTest : public ::testing::Test {
+protected:
+    static constexpr int W = 160, H = 12;
+
+    void SetUp() override {
+        ASSERT_EQ(SetDrawTarget(BackScreen), 0);
+        ASSERT_EQ(SetDrawClip(0, 0, 256, 256), 0);
+        std::vector<uint8_t> rgba(W * H * 4);
+        for (int r = 0; r < H; r++) {
+            int c = 0, length = 1 + r % 3;
+            bool opaque = r % 2 == 0;
+            while (c < W) {
+                for (int k = 0; k < length && c < W; k++, c++) {
+                    bool o = r == 10 ? true : r == 11 ? false : opaque;
+                    if (o) PictureColour(c % 64, r, &rgba[(r * W + c) * 4]);
+                    // keyed pixels stay black: the key
+                }
+                length = length % 9 + 1;
+                opaque = !opaque;
+            }
+            for (int i = 0; i < W; i++) rgba[(r * W + i) * 4 + 3] = 255;
+        }
+        picture_ = MakeImage(W, H, rgba.data(), 0);
+        ASSERT_GE(picture_, 0);
+        record_ = GetImage(picture_);
+    }
+    void TearDown() override {
+        DeleteImage(picture_);
+        SetDrawTarget(BackScreen);
+        SetDrawClip(0, 0, 256, 256);
+    }
+
+    uint16_t Stored(int c, int r) const { return record_->pixels[r * W + c]; }
+
+    // Source pixel of target (tx, ty) for a draw, or false outside the
+    // destination, the clip or the picture.
+    bool SourceOf(int tx, int ty, const int* k, const int* clip, int* c, int* r) const {
+        int x = k[0], y = k[1], srcX = k[2], srcY = k[3], width = k[4], height = k[5], mirror = k[6];
+        if (tx < clip[0] || tx >= clip[2] || ty < clip[1] || ty >= clip[3]) return false;
+        if (tx < x || tx >= x + width || ty < y || ty >= y + height) return false;
+        *c = mirror ? srcX + width - 1 - (tx - x) : srcX + (tx - x);
+        *r = srcY + (ty - y);
+        return *c >= 0 && *c < W && *r >= 0 && *r < H;
+    }
+
+    int picture_ = -1;
+    ImageRecord* record_ = nullptr;
+};
+
+// x, y, srcX, srcY, width, height, mirror, and the clip.
+struct KeyedCase {
+    int draw[7];
+    int clip[4];
+};
+const KeyedCase kKeyedCases[] = {
+    {{40, 20, 16, 0, 16, 12, 0}, {0, 0, 256, 256}},     // a tile-sized window
+    {{-5, 20, 16, 0, 16, 12, 0}, {0, 0, 256, 256}},     // cut by the screen edge
+    {{40, 20, 33, 0, 5, 12, 0}, {0, 0, 256, 256}},      // narrower than eight
+    {{40, 20, 50, 0, 9, 12, 0}, {0, 0, 256, 256}},      // eight and one
+    {{40, 20, 7, 0, 100, 12, 0}, {0, 0, 256, 256}},     // wide: span by span
+    {{40, 20, 7, 0, 100, 12, 0}, {53, 22, 121, 29}},    // clip edges inside spans
+    {{10, 20, 0, 0, 160, 12, 0}, {0, 0, 256, 256}},     // the whole picture
+    {{120, 20, 140, -3, 40, 16, 0}, {0, 0, 256, 256}},  // partly outside it
+    {{40, 20, 61, 0, 64, 12, 0}, {47, 0, 90, 256}},     // the widest narrow one
+    {{250, 250, 0, 0, 70, 12, 0}, {0, 0, 256, 256}},    // the corner
+};
+
+TEST_F(KeyedBlitTest, SpansAndMasksMatchThePixelRules) {
+    for (int mirror = 0; mirror < 2; mirror++)
+        for (int transparent = 0; transparent < 2; transparent++)
+            for (const KeyedCase& base : kKeyedCases) {
+                KeyedCase k = base;
+                k.draw[6] = mirror;
+                SCOPED_TRACE(::testing::Message()
+                             << "draw at " << k.draw[0] << "," << k.draw[1] << " src " << k.draw[2] << ","
+                             << k.draw[3] << " size " << k.draw[4] << "x" << k.draw[5] << " mirror " << mirror
+                             << " transparent " << transparent << " clip " << k.clip[0] << "," << k.clip[1]
+                             << "," << k.clip[2] << "," << k.clip[3]);
+                FillScreen(kBackground);
+                SetDrawClip(k.clip[0], k.clip[1], k.clip[2], k.clip[3]);
+                ASSERT_EQ(DrawImageRect(k.draw[0], k.draw[1], k.draw[2], k.draw[3], k.draw[4], k.draw[5],
+                                        picture_, transparent, mirror),
+                          0);
+                int mismatches = 0;
+                for (int ty = 0; ty < 256; ty++)
+                    for (int tx = 0; tx < 256; tx++) {
+                        int c, r;
+                        uint16_t expected = kBackground;
+                        if (SourceOf(tx, ty, k.draw, k.clip, &c, &r) && (!transparent || (Stored(c, r) & 0x8000)))
+                            expected = ShownPixel(Stored(c, r));
+                        if (ScreenAt(tx, ty) != expected && mismatches++ < 3)
+                            ADD_FAILURE() << "pixel " << tx << "," << ty << " is " << ScreenAt(tx, ty)
+                                          << ", expected " << expected;
+                    }
+                EXPECT_EQ(mismatches, 0);
+            }
+}
+
+TEST_F(KeyedBlitTest, OntoAnotherPictureKeptAsStored) {
+    int canvas = CreateEmptyImage(200, 16, 0, 1);
+    ASSERT_GE(canvas, 0);
+    ImageRecord* target = GetImage(canvas);
+    const int clip[4] = {0, 0, 200, 16};
+    for (int mirror = 0; mirror < 2; mirror++)
+        for (int transparent = 0; transparent < 2; transparent++)
+            for (int width : {16, 5, 9, 100, W}) {
+                int draw[7] = {-3, 2, 4, 0, width, 12, mirror};
+                SCOPED_TRACE(::testing::Message() << "width " << width << " mirror " << mirror
+                                                  << " transparent " << transparent);
+                for (int i = 0; i < 200 * 16; i++) target->pixels[i] = 0x2345;
+                ASSERT_EQ(SetDrawTarget(canvas), 0);
+                ASSERT_EQ(DrawImageRect(draw[0], draw[1], draw[2], draw[3], draw[4], draw[5], picture_,
+                                        transparent, mirror),
+                          0);
+                int mismatches = 0;
+                for (int ty = 0; ty < 16; ty++)
+                    for (int tx = 0; tx < 200; tx++) {
+                        int c, r;
+                        uint16_t expected = 0x2345;
+                        if (SourceOf(tx, ty, draw, clip, &c, &r)) {
+                            // Keyed: opaque pixels as stored. Unkeyed: every
+                            // pixel, made opaque.
+                            if (!transparent) expected = Stored(c, r) | 0x8000;
+                            else if (Stored(c, r) & 0x8000) expected = Stored(c, r);
+                        }
+                        uint16_t got = target->pixels[ty * 200 + tx];
+                        if (got != expected && mismatches++ < 3)
+                            ADD_FAILURE() << "pixel " << tx << "," << ty << " is " << got << ", expected " << expected;
+                    }
+                EXPECT_EQ(mismatches, 0);
+            }
+    ASSERT_EQ(SetDrawTarget(BackScreen), 0);
+    DeleteImage(canvas);
+}
+
+TEST_F(KeyedBlitTest, APictureDrawnIntoIsShownAsItIsNow) {
+    // Wider than the masked windows, so that its spans are used too.
+    constexpr int CW = 100, CH = 12;
+    int canvas = CreateEmptyImage(CW, CH, 0, 1);
+    ASSERT_GE(canvas, 0);
+    ImageRecord* self = GetImage(canvas);
+    auto expectShown = [&](const char* when) {
+        for (int width : {CW, 40, 9}) {  // span by span, masked, masked
+            FillScreen(kBackground);
+            ASSERT_EQ(DrawImageRect(0, 0, 0, 0, width, CH, canvas, 1, 0), 0);
+            for (int r = 0; r < CH; r++)
+                for (int c = 0; c < width; c++) {
+                    uint16_t p = self->pixels[r * CW + c];
+                    ASSERT_EQ(ScreenAt(c, r), (p & 0x8000) ? ShownPixel(p) : kBackground)
+                        << when << ": " << c << "," << r << " width " << width;
+                }
+        }
+    };
+    expectShown("empty");
+
+    // Drawn into after it was shown: keyed, then unkeyed (all opaque).
+    ASSERT_EQ(SetDrawTarget(canvas), 0);
+    ASSERT_EQ(DrawImageRect(0, 0, 30, 0, CW, CH, picture_, 1, 0), 0);
+    ASSERT_EQ(SetDrawTarget(BackScreen), 0);
+    expectShown("keyed into");
+    ASSERT_EQ(SetDrawTarget(canvas), 0);
+    ASSERT_EQ(DrawImageRect(0, 0, 0, 0, CW, CH, picture_, 0, 0), 0);
+    ASSERT_EQ(SetDrawTarget(BackScreen), 0);
+    expectShown("opaque");
+
+    // Cleared: keyed throughout again.
+    ASSERT_EQ(SetDrawTarget(canvas), 0);
+    ASSERT_EQ(ClearScreen(), 0);
+    ASSERT_EQ(SetDrawTarget(BackScreen), 0);
+    expectShown("cleared");
+
+    // Drawn onto itself one row down, keyed: each row is read after the
+    // row above it was written, as a plain copy top to bottom does.
+    ASSERT_EQ(SetDrawTarget(canvas), 0);
+    ASSERT_EQ(DrawImageRect(0, 0, 0, 0, CW, CH, picture_, 1, 0), 0);
+    std::vector<uint16_t> expected(self->pixels, self->pixels + CW * CH);
+    for (int r = 1; r < CH; r++)
+        for (int c = 0; c < CW; c++)
+            if (expected[(r - 1) * CW + c] & 0x8000) expected[r * CW + c] = expected[(r - 1) * CW + c];
+    ASSERT_EQ(DrawImageRect(0, 1, 0, 0, CW, CH, canvas, 1, 0), 0);
+    EXPECT_EQ(std::vector<uint16_t>(self->pixels, self->pixels + CW * CH), expected);
+    ASSERT_EQ(SetDrawTarget(BackScreen), 0);
+    expectShown("drawn onto itself");
+    DeleteImage(canvas);
+}
+
+TEST_F(KeyedBlitTest, ALaterKeyOrA32BitScreenDrawsTheSame) {
+    auto drawAll = [&] {
+        FillScreen(kBackground);
+        for (const KeyedCase& k : kKeyedCases) {
+            SetDrawClip(k.clip[0], k.clip[1], k.clip[2], k.clip[3]);
+            DrawImageRect(k.draw[0], k.draw[1] + 16 * (&k - kKeyedCases), k.draw[2], k.draw[3], k.draw[4],
+                          k.draw[5], picture_, 1, 0);
+        }
+        SetDrawClip(0, 0, 256, 256);
+        return std::vector<uint16_t>(g_Screen.pixels, g_Screen.pixels + 256 * 256);
+    };
+    const std::vector<uint16_t> before = drawAll();
+
+    // The key of a picture is the one it was made with.
+    ASSERT_EQ(SetTransparentColor(255, 255, 255), 0);
+    EXPECT_EQ(drawAll(), before);
+    ASSERT_EQ(SetTransparentColor(0, 0, 0), 0);
+
+    // A 32-bit screen keeps a 16-bit memory image: the same pixels.
+    ASSERT_EQ(SetScreenMode(256, 256, 32, 60), 0);
+    EXPECT_EQ(g_Screen.colourBits, 32);
+    EXPECT_EQ(drawAll(), before);
+    ASSERT_EQ(SetScreenMode(256, 256, 16, 60), 0);
+}
+
 }  // namespace
