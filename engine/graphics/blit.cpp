@@ -167,40 +167,30 @@ inline Pixels8 Load8(const uint16_t* p) {
 }
 inline void Store8(uint16_t* p, Pixels8 v) { std::memcpy(p, &v, sizeof v); }
 
-// Stored pixels to the target's layout: R5G6B5 (as A1ToR565) or unchanged.
-struct ToR565 {
-    static uint16_t One(uint16_t p) { return A1ToR565(p); }
-    static Pixels8 Eight(Pixels8 p) { return ((p & 0x7FE0) << 1) | ((p >> 4) & 0x20) | (p & 0x1F); }
-};
-struct ToA1R5G5B5 {
-    static uint16_t One(uint16_t p) { return p; }
-    static Pixels8 Eight(Pixels8 p) { return p; }
-};
-
 // One keyed row of a narrow window, without branches: each pixel's
-// transparency bit becomes a mask that picks the picture's colour or
-// keeps the target's. `s` is the stored A1R5G5B5 row; `d` as for
-// RowFromSpans. Unmirrored rows of 8 or more go eight pixels at a time,
-// the last eight overlapping the ones before (drawing a pixel twice
-// gives the same result).
-template <typename Convert>
-inline void RowMasked(uint16_t* d, const uint16_t* s, int lo, int n, bool mirrored) {
-    s += lo;
+// transparency bit (bit 15 of the stored row `keys`) becomes a mask that
+// picks the colour from `colours` (the stored row itself, or its copy in
+// the target's layout) or keeps the target's. `d` as for RowFromSpans.
+// Unmirrored rows of 8 or more go eight pixels at a time, the last eight
+// overlapping the ones before (drawing a pixel twice gives the same
+// result).
+inline void RowMasked(uint16_t* d, const uint16_t* colours, const uint16_t* keys, int lo, int n,
+                      bool mirrored) {
+    colours += lo;
+    keys += lo;
     if (mirrored || n < 8) {
         uint16_t* t = mirrored ? d + n - 1 : d;
         int step = mirrored ? -1 : 1;
         for (int j = 0; j < n; j++) {
-            uint16_t p = s[j];
-            uint16_t m = (uint16_t)((int16_t)p >> 15);
-            t[j * step] = (uint16_t)((Convert::One(p) & m) | (t[j * step] & ~m));
+            uint16_t m = (uint16_t)((int16_t)keys[j] >> 15);
+            t[j * step] = (uint16_t)((colours[j] & m) | (t[j * step] & ~m));
         }
         return;
     }
     for (int j = 0;; j += 8) {
         if (j > n - 8) j = n - 8;
-        Pixels8 p = Load8(s + j);
-        Pixels8 m = (Pixels8)((SignedPixels8)p >> 15);
-        Store8(d + j, (Convert::Eight(p) & m) | (Load8(d + j) & ~m));
+        Pixels8 m = (Pixels8)((SignedPixels8)Load8(keys + j) >> 15);
+        Store8(d + j, (Load8(colours + j) & m) | (Load8(d + j) & ~m));
         if (j == n - 8) break;
     }
 }
@@ -317,13 +307,8 @@ int DrawImageRect(int x, int y, int srcX, int srcY, int width, int height, int i
             // Sprites and tiles: a few spans a row, cheaper masked than
             // followed.
             const uint16_t* stored = record->pixels + rowStart;
-            if (target.format == SurfaceR5G6B5) {
-                for (int ty = y0; ty < y1; ty++, stored += sourcePitch, d += targetPitch)
-                    RowMasked<ToR565>(d, stored, lo, n, mirrored);
-            } else {
-                for (int ty = y0; ty < y1; ty++, stored += sourcePitch, d += targetPitch)
-                    RowMasked<ToA1R5G5B5>(d, stored, lo, n, mirrored);
-            }
+            for (int ty = y0; ty < y1; ty++, s += sourcePitch, stored += sourcePitch, d += targetPitch)
+                RowMasked(d, s, stored, lo, n, mirrored);
         } else {
             const uint32_t* rows = record->spanRows + (y0 - placeY);
             for (int ty = y0; ty < y1; ty++, s += sourcePitch, d += targetPitch, rows++) {
