@@ -167,13 +167,19 @@ inline Pixels8 Load8(const uint16_t* p) {
 }
 inline void Store8(uint16_t* p, Pixels8 v) { std::memcpy(p, &v, sizeof v); }
 
-// One keyed row of a narrow window, without branches: each pixel's
-// transparency bit (bit 15 of the stored row `keys`) becomes a mask that
-// picks the colour from `colours` (the stored row itself, or its copy in
-// the target's layout) or keeps the target's. `d` as for RowFromSpans.
-// Unmirrored rows of 8 or more go eight pixels at a time, the last eight
-// overlapping the ones before (drawing a pixel twice gives the same
-// result).
+// Keyed drawing without branches: each pixel's transparency bit (bit 15
+// of the stored pixel in `keys`) becomes a mask that picks the colour
+// from `colours` (the stored row itself, or its copy in the target's
+// layout) or keeps the target's.
+inline void Masked8(uint16_t* d, const uint16_t* colours, const uint16_t* keys) {
+    Pixels8 m = (Pixels8)((SignedPixels8)Load8(keys) >> 15);
+    Store8(d, (Load8(colours) & m) | (Load8(d) & ~m));
+}
+
+// One keyed row of a narrow window: source columns [lo, lo + n), `d` as
+// for RowFromSpans. Unmirrored rows of 8 or more go eight pixels at a
+// time, the last eight overlapping the ones before (drawing a pixel twice
+// gives the same result).
 inline void RowMasked(uint16_t* d, const uint16_t* colours, const uint16_t* keys, int lo, int n,
                       bool mirrored) {
     colours += lo;
@@ -189,8 +195,7 @@ inline void RowMasked(uint16_t* d, const uint16_t* colours, const uint16_t* keys
     }
     for (int j = 0;; j += 8) {
         if (j > n - 8) j = n - 8;
-        Pixels8 m = (Pixels8)((SignedPixels8)Load8(keys + j) >> 15);
-        Store8(d + j, (Load8(colours + j) & m) | (Load8(d + j) & ~m));
+        Masked8(d + j, colours + j, keys + j);
         if (j == n - 8) break;
     }
 }
@@ -299,6 +304,11 @@ int DrawImageRect(int x, int y, int srcX, int srcY, int width, int height, int i
             if (mirrored) {
                 for (int ty = y0; ty < y1; ty++, s += sourcePitch, d += targetPitch)
                     CopyReversed(d + n - 1, s + lo, n);
+            } else if (n == 16) {
+                for (int ty = y0; ty < y1; ty++, s += sourcePitch, d += targetPitch) {
+                    Store8(d, Load8(s + lo));
+                    Store8(d + 8, Load8(s + lo + 8));
+                }
             } else {
                 for (int ty = y0; ty < y1; ty++, s += sourcePitch, d += targetPitch)
                     CopyForward(d, s + lo, n);
@@ -307,8 +317,16 @@ int DrawImageRect(int x, int y, int srcX, int srcY, int width, int height, int i
             // Sprites and tiles: a few spans a row, cheaper masked than
             // followed.
             const uint16_t* stored = record->pixels + rowStart;
-            for (int ty = y0; ty < y1; ty++, s += sourcePitch, stored += sourcePitch, d += targetPitch)
-                RowMasked(d, s, stored, lo, n, mirrored);
+            if (n == 16 && !mirrored) {
+                // The tile and sprite size: two registers a row.
+                for (int ty = y0; ty < y1; ty++, s += sourcePitch, stored += sourcePitch, d += targetPitch) {
+                    Masked8(d, s + lo, stored + lo);
+                    Masked8(d + 8, s + lo + 8, stored + lo + 8);
+                }
+            } else {
+                for (int ty = y0; ty < y1; ty++, s += sourcePitch, stored += sourcePitch, d += targetPitch)
+                    RowMasked(d, s, stored, lo, n, mirrored);
+            }
         } else {
             const uint32_t* rows = record->spanRows + (y0 - placeY);
             for (int ty = y0; ty < y1; ty++, s += sourcePitch, d += targetPitch, rows++) {

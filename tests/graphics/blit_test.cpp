@@ -85,6 +85,7 @@ TEST_F(BlitTest, PlacesClipsAndMirrorsLikeTheRules) {
         {10, 10, 0, 0, 0, 16, 0, {0, 0, 256, 256}},     // width 0
         {10, 10, 0, 0, 16, -3, 0, {0, 0, 256, 256}},    // negative height
         {100, 50, 16, 0, 16, 16, 1, {0, 0, 256, 256}},  // mirrored source rectangle
+        {30, 40, 16, 0, 16, 16, 0, {0, 0, 256, 256}},   // a whole tile
         {10, 10, 56, 8, 16, 16, 0, {0, 0, 256, 256}},   // source partly outside
         {10, 10, -4, -2, 16, 16, 1, {0, 0, 256, 256}},  // mirrored, outside on the left
         {20, 30, 0, 0, 64, 16, 0, {30, 35, 60, 40}},    // inner clip
