@@ -251,10 +251,14 @@ struct Collect : benchmark::ConsoleReporter {
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& r : runs) {
-            std::string name = r.benchmark_name();
+            // With --benchmark_repetitions the median stands for the
+            // repetitions (it is reported after them); other aggregates
+            // are left out.
+            if (r.run_type == Run::RT_Aggregate && r.aggregate_name != "median") continue;
+            std::string name = r.run_name.function_name;
             double scale = r.time_unit == benchmark::kMillisecond ? 1000.0 : 1.0;
-            us[name.substr(0, name.find('/'))] = r.GetAdjustedRealTime() * scale;
-            cpu[name.substr(0, name.find('/'))] = r.GetAdjustedCPUTime() * scale;
+            us[name] = r.GetAdjustedRealTime() * scale;
+            cpu[name] = r.GetAdjustedCPUTime() * scale;
             for (const auto& c : r.counters) counter[c.first] = c.second;
         }
     }
