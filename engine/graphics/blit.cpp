@@ -287,8 +287,9 @@ int DrawImageRect(int x, int y, int srcX, int srcY, int width, int height, int i
     int firstColumn = mirrored ? (int)(placeX + record->width - 1 - x0) : (int)(x0 - placeX);
     int n = x1 - x0;
 
-    // Onto the screen, or keyed onto another picture: from the drawing
-    // copies, whole rows when nothing is keyed out, else span by span.
+    // Onto the screen, or keyed onto another picture, from the drawing
+    // copies: whole rows when nothing is keyed out, narrow windows
+    // masked, wide ones span by span.
     bool fromCopies = srcFormat == SurfaceA1R5G5B5 && target.pixels != record->pixels &&
                     (target.format == SurfaceR5G6B5 || (target.format == SurfaceA1R5G5B5 && keyed)) &&
                     PrepareImageBlit(record);
