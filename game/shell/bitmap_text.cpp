@@ -1,7 +1,5 @@
 #include "game/shell/bitmap_text.h"
 
-#include <cstdio>
-
 #include "game/shell/assets.h"
 #include "game/shell/game_state.h"
 
@@ -41,11 +39,25 @@ void DrawBitmapText(int x, int y, const char* text) {
 
 void DrawNumber(int x, int y, int value, int digits) {
     if (digits > 10) return;
-    char format[16];
-    std::snprintf(format, sizeof format, "%%0%dd", digits);
-    // Up to 11 characters for any int, a sign included.
+    // The text of "%0<digits>d", built by hand: the HUD draws three numbers
+    // every frame. A sign comes first, zeros pad up to the width, and a
+    // longer number keeps all its digits.
     char text[24];
-    std::snprintf(text, sizeof text, format, value);
+    int length = 0;
+    if (digits > 0) {
+        bool negative = value < 0;
+        unsigned magnitude = negative ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+        char reversed[12];
+        int count = 0;
+        do {
+            reversed[count++] = static_cast<char>('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+        if (negative) text[length++] = '-';
+        for (int pad = digits - count - (negative ? 1 : 0); pad > 0; --pad) text[length++] = '0';
+        while (count > 0) text[length++] = reversed[--count];
+    }
+    text[length] = '\0';
     for (int k = 0; k < digits && text[k] != '\0'; ++k) {
         int column = text[k] - '0';
         // The game passes no negative value; a sign draws nothing.

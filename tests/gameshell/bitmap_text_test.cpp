@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -98,6 +99,23 @@ TEST(BitmapText, NumbersHaveExactlyTheirDigits) {
             EXPECT_EQ(log.sprites[k].srcY, 0);
         }
     }
+}
+
+TEST(BitmapText, NumbersDrawTheirPrintfTextDigitByDigit) {
+    // What "%0<digits>d" gives, a sign taking its place but drawing
+    // nothing, for values the table above leaves out.
+    for (int value : {-5, -1, -123, -2147483647 - 1, 0, 12345, 100, INT_MAX})
+        for (int digits : {-1, 1, 2, 3, 5, 10}) {
+            char format[16], text[24];
+            std::snprintf(format, sizeof format, "%%0%dd", digits);
+            std::snprintf(text, sizeof text, format, value);
+            std::vector<SpriteCall> expected;
+            for (int k = 0; k < digits && text[k] != '\0'; ++k)
+                if (text[k] >= '0' && text[k] <= '9') expected.push_back({4, 24 + 8 * k, 4, 8 * (text[k] - '0'), 0, 8, 8});
+            CallLog log;
+            DrawNumber(24, 4, value, digits);
+            EXPECT_EQ(log.sprites, expected) << value << " " << digits;
+        }
 }
 
 TEST(BitmapText, HudShowsTheCountersInItsOrder) {
