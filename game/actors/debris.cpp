@@ -1,5 +1,7 @@
 #include "game/actors/debris.h"
 
+#include <algorithm>
+
 #include "game/actors/random.h"
 #include "game/shell/assets.h"
 #include "game/shell/game_state.h"
@@ -71,7 +73,8 @@ void Debris::Collide() {
     }
     // The probe points depend on x and y only: worked out once and again
     // after each test that moves the piece, instead of for every cell.
-    int leftX, rightX, middleX, middleY, topY, bottomY;
+    // Cells outside the probes' band are passed over: they cannot touch.
+    int leftX, rightX, middleX, middleY, topY, bottomY, bandTop, bandBottom;
     auto probes = [&] {
         leftX = TruncToInt(x);
         rightX = TruncToInt(x + width - 1);
@@ -79,11 +82,15 @@ void Debris::Collide() {
         middleY = TruncToInt(y + height / 2 - 1);
         topY = TruncToInt(y);
         bottomY = TruncToInt(y + height - 1);
+        bandTop = std::min(middleY, std::min(topY, bottomY));
+        bandBottom = std::max(middleY, std::max(topY, bottomY));
     };
     probes();
     for (int row = TruncToInt(x / 16); row < (x + width) / 16 + 1; ++row) {
-        for (unsigned solid = SolidCellMask(row); solid; solid &= solid - 1) {
-            int cell = LowestCell(solid);
+        unsigned left = SolidCellMask(row);
+        while (unsigned near = left & CellBand(bandTop, bandBottom)) {
+            int cell = LowestCell(near);
+            left = CellsAfter(left, cell);
             Rect r = MakeRect(16 * row, 16 * cell, 15, 15);
             if (PointInRect(leftX, middleY, r)) {
                 x = r.right + 1;

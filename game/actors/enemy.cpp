@@ -1,5 +1,6 @@
 #include "game/actors/enemy.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "game/actors/extra_boss.h"
@@ -317,14 +318,18 @@ void MovementRule(Enemy& e) {
     }
 }
 
-// Walks the solid cells of the rows the enemy covers, in row and cell order.
+// Walks the solid cells of the rows the enemy covers, in row and cell order,
+// passing over those outside the band top ... bottom of the caller's tests
+// (read again at each step: a test that moves the enemy moves its band).
 // The row bound uses the position as it stands at each step. fn returns
 // false to stop the walk.
 template <typename Fn>
-void WalkSolidCells(Enemy& e, Fn fn) {
+void WalkSolidCells(Enemy& e, const int& top, const int& bottom, Fn fn) {
     for (int row = TruncToInt(e.x / 16); row < (e.x + e.width) / 16 + 1; ++row) {
-        for (unsigned solid = SolidCellMask(row); solid; solid &= solid - 1) {
-            int cell = LowestCell(solid);
+        unsigned left = SolidCellMask(row);
+        while (unsigned near = left & CellBand(top, bottom)) {
+            int cell = LowestCell(near);
+            left = CellsAfter(left, cell);
             if (!fn(row, cell, MakeRect(16 * row, 16 * cell, 15, 15))) return;
         }
     }
@@ -455,7 +460,7 @@ void Enemy::Collide() {
         // The walk does not move the enemy: the feet stay put.
         const int leftFootX = TruncToInt(x + 2), rightFootX = TruncToInt(x + width - 3);
         const int footY = TruncToInt(y + height - 1);
-        WalkSolidCells(*this, [&](int, int cell, const Rect& r) {
+        WalkSolidCells(*this, footY, footY, [&](int, int cell, const Rect& r) {
             if (PointInRect(leftFootX, footY, r)) {
                 if (16 * cell < top) top = 16 * cell;
                 hits += 1;
@@ -491,13 +496,16 @@ void Enemy::Collide() {
         // The test boxes depend on x and y only: built once and again after
         // each test that moves the enemy, instead of for every cell.
         Rect head, rightSide, leftSide;
+        int bandTop = 0, bandBottom = 0;
         auto boxes = [&] {
             head = MakeRect(TruncToInt(x + 7), TruncToInt(y), width - 14, height / 2);
             rightSide = MakeRect(TruncToInt(x + width / 2), TruncToInt(y + 2), width / 2 - 1, height - 4);
             leftSide = MakeRect(TruncToInt(x), TruncToInt(y + 2), width / 2, height - 4);
+            bandTop = std::min(head.top, std::min(rightSide.top, leftSide.top));
+            bandBottom = std::max(head.bottom, std::max(rightSide.bottom, leftSide.bottom));
         };
         boxes();
-        WalkSolidCells(*this, [&](int, int, const Rect& r) {
+        WalkSolidCells(*this, bandTop, bandBottom, [&](int, int, const Rect& r) {
             if (RectsOverlap(head, r)) {
                 if (fragile) {
                     knocked = true;

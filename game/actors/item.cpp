@@ -1,5 +1,7 @@
 #include "game/actors/item.h"
 
+#include <algorithm>
+
 #include "game/actors/random.h"
 #include "game/shell/assets.h"
 #include "game/shell/bitmap_text.h"
@@ -83,17 +85,23 @@ void Item::Collide() {
 
     // The four test boxes depend on x and y only: built once and again
     // after each test that moves the item, instead of for every cell.
+    // Cells outside the boxes' band are passed over: they cannot touch.
     Rect feet, head, rightSide, leftSide;
+    int bandTop = 0, bandBottom = 0;
     auto boxes = [&] {
         feet = MakeRect(TruncToInt(x + 2), TruncToInt(y + height / 2 + 2), width - 4, height / 2 - 2);
         head = MakeRect(TruncToInt(x + 7), TruncToInt(y), width - 14, height / 2);
         rightSide = MakeRect(TruncToInt(x + width / 2), TruncToInt(y + 2), width / 2, height - 4);
         leftSide = MakeRect(TruncToInt(x), TruncToInt(y + 2), width / 2, height - 4);
+        bandTop = std::min(std::min(feet.top, head.top), std::min(rightSide.top, leftSide.top));
+        bandBottom = std::max(std::max(feet.bottom, head.bottom), std::max(rightSide.bottom, leftSide.bottom));
     };
     boxes();
     for (int row = TruncToInt(x / 16); row < (x + width) / 16 + 1; ++row) {
-        for (unsigned solid = SolidCellMask(row); solid; solid &= solid - 1) {
-            int cell = LowestCell(solid);
+        unsigned left = SolidCellMask(row);
+        while (unsigned near = left & CellBand(bandTop, bandBottom)) {
+            int cell = LowestCell(near);
+            left = CellsAfter(left, cell);
             Rect r = MakeRect(16 * row, 16 * cell, 15, 15);
             if (RectsOverlap(feet, r)) {
                 y = r.top - 16;

@@ -64,6 +64,17 @@ inline unsigned SolidCellMask(int row) {
 }
 // Lowest set bit's index of a non-zero mask.
 inline int LowestCell(unsigned mask) { return __builtin_ctz(mask); }
+// Bit c set when the cell's pixel rows 16c ... 16c + 15 meet top ... bottom.
+// A walk may pass over solid cells outside the band of its test boxes and
+// points: none of them can touch such a cell.
+inline unsigned CellBand(int top, int bottom) {
+    if (bottom < 0 || top > 16 * GridCells - 1 || top > bottom) return 0;
+    int lo = top > 0 ? top / 16 : 0;
+    int hi = bottom / 16 < GridCells - 1 ? bottom / 16 : GridCells - 1;
+    return ((2u << hi) - 1) & ~((1u << lo) - 1);
+}
+// The cells of a mask after `cell`, still to walk.
+inline unsigned CellsAfter(unsigned mask, int cell) { return mask & (~1u << cell); }
 
 // False outside the grid; true for codes 2 to 5.
 bool IsBreakable(int row, int cell);

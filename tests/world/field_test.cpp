@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 
 #include "call_log.h"
@@ -224,6 +225,23 @@ TEST_F(FieldTest, LayersRepeatAtTheirScrollSpeed) {
         ASSERT_EQ(log.sprites.size(), c.xs.size());
         EXPECT_EQ(log.sprites[0].x, c.xs[0]);
     }
+}
+
+// The band a collision walk keeps: exactly the cells whose pixel rows meet
+// top ... bottom, also far outside the field and at the int limits.
+TEST(CellBandTest, HoldsExactlyTheCellsThatMeetTheRows) {
+    const int edges[] = {INT_MIN, -100000, -17, -16, -15, -1, 0, 1, 15, 16, 17, 31, 32, 100,
+                         239, 240, 254, 255, 256, 257, 300, 100000, INT_MAX};
+    for (int top : edges) {
+        for (int bottom : edges) {
+            unsigned expected = 0;
+            for (int c = 0; c < GridCells; ++c)
+                if (top <= bottom && 16 * c + 15 >= top && 16 * c <= bottom) expected |= 1u << c;
+            EXPECT_EQ(CellBand(top, bottom), expected) << top << " ... " << bottom;
+        }
+    }
+    EXPECT_EQ(CellsAfter(0xFFFFu, 0), 0xFFFEu);
+    EXPECT_EQ(CellsAfter(0xFFFFu, 15), 0u);
 }
 
 }  // namespace
