@@ -24,12 +24,6 @@ struct Row {
     int n;
 };
 
-// Stored opaque pixel (A1R5G5B5) to the screen's R5G6B5; green's top bit
-// is repeated into the new low bit so full green stays full.
-inline uint16_t A1ToR565(uint16_t p) {
-    return (uint16_t)(((p & 0x7FE0) << 1) | ((p >> 4) & 0x20) | (p & 0x1F));
-}
-
 // The hot path: A1R5G5B5 picture onto the R5G6B5 screen. Transparent
 // pixels are skipped; each run of opaque ones is converted in one loop.
 void RowA1ToR565(Row row, bool keyed, bool mirrored) {

@@ -42,13 +42,20 @@ ImageRecord* NewRecord() {
     return record;
 }
 
+void FreeBlitCopies(ImageRecord* record) {
+    if (record->screenPixels) EngineFree(record->screenPixels);
+    if (record->spanRows) EngineFree(record->spanRows);
+    if (record->spans) EngineFree(record->spans);
+    record->screenPixels = nullptr;
+    record->spanRows = nullptr;
+    record->spans = nullptr;
+}
+
 void FreeRecord(int slot) {
     ImageRecord* record = g_ImageRecords[slot];
     if (!record) return;
     if (record->pixels) EngineFree(record->pixels);
-    if (record->screenPixels) EngineFree(record->screenPixels);
-    if (record->spanRows) EngineFree(record->spanRows);
-    if (record->spans) EngineFree(record->spans);
+    FreeBlitCopies(record);
     if (record->sourcePath) EngineFree(record->sourcePath);
     EngineFree(record);
     g_ImageRecords[slot] = nullptr;
@@ -78,23 +85,10 @@ int MakeStorage(ImageRecord* record, int width, int height, int hasAlpha) {
         record->screenPixels = static_cast<uint16_t*>(EngineAlloc(count * sizeof(uint16_t)));
         record->spanRows = static_cast<uint32_t*>(EngineAlloc((size_t(height) + 1) * sizeof(uint32_t)));
         record->spans = static_cast<ImageSpan*>(EngineAlloc(spanCount * sizeof(ImageSpan)));
-        if (!record->screenPixels || !record->spanRows || !record->spans) {
-            if (record->screenPixels) EngineFree(record->screenPixels);
-            if (record->spanRows) EngineFree(record->spanRows);
-            if (record->spans) EngineFree(record->spans);
-            record->screenPixels = nullptr;
-            record->spanRows = nullptr;
-            record->spans = nullptr;
-        }
+        if (!record->screenPixels || !record->spanRows || !record->spans) FreeBlitCopies(record);
     }
     record->blitStale = 1;
     return 0;
-}
-
-// Stored opaque pixel (A1R5G5B5) to R5G6B5; green's top bit is repeated
-// into the new low bit so that full green stays full.
-inline uint16_t A1ToR565(uint16_t p) {
-    return uint16_t(((p & 0x7FE0) << 1) | ((p >> 4) & 0x20) | (p & 0x1F));
 }
 
 typedef int (*Decoder)(EngineStream*, DecodedImage*);

@@ -63,6 +63,12 @@ struct ImageRecord {
     int blitStale;
 };
 
+// Stored opaque pixel (A1R5G5B5) to the screen's R5G6B5; green's top bit
+// is repeated into the new low bit so that full green stays full.
+inline uint16_t A1ToR565(uint16_t p) {
+    return uint16_t(((p & 0x7FE0) << 1) | ((p >> 4) & 0x20) | (p & 0x1F));
+}
+
 // Rebuilds the drawing copies from `pixels` and clears blitStale.
 void BuildImageBlit(ImageRecord* record);
 // Brings the drawing copies up to date with `pixels`. False when the

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "game/world/field.h"
+
 struct Rect {
     int left = 0, top = 0, right = 0, bottom = 0;
 };
@@ -37,6 +39,23 @@ inline int TruncToInt(double v) {
     if (!(v > -2147483648.0)) return v != v ? 0 : -2147483647 - 1;
     if (!(v < 2147483648.0)) return 2147483647;
     return static_cast<int>(v);
+}
+
+// Walks the solid cells of the rows an actor covers, in row and cell order,
+// passing over those outside the band top ... bottom of the caller's tests
+// (read again at each step: a test that moves the actor moves its band).
+// The row bound uses the position as it stands at each step. fn(row, cell,
+// the cell's box) returns false to stop the walk.
+template <typename A, typename Fn>
+void WalkSolidCells(const A& a, const int& top, const int& bottom, Fn fn) {
+    for (int row = TruncToInt(a.x / 16); row < (a.x + a.width) / 16 + 1; ++row) {
+        unsigned left = SolidCellMask(row);
+        while (unsigned near = left & CellBand(top, bottom)) {
+            int cell = LowestCell(near);
+            left = CellsAfter(left, cell);
+            if (!fn(row, cell, MakeRect(16 * row, 16 * cell, 15, 15))) return;
+        }
+    }
 }
 
 // World size in pixels.

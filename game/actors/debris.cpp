@@ -86,35 +86,30 @@ void Debris::Collide() {
         bandBottom = std::max(middleY, std::max(topY, bottomY));
     };
     probes();
-    for (int row = TruncToInt(x / 16); row < (x + width) / 16 + 1; ++row) {
-        unsigned left = SolidCellMask(row);
-        while (unsigned near = left & CellBand(bandTop, bandBottom)) {
-            int cell = LowestCell(near);
-            left = CellsAfter(left, cell);
-            Rect r = MakeRect(16 * row, 16 * cell, 15, 15);
-            if (PointInRect(leftX, middleY, r)) {
-                x = r.right + 1;
-                vx *= -0.5;
-                probes();
-            }
-            if (PointInRect(rightX, middleY, r)) {
-                x = r.left - width;
-                vx *= -0.5;
-                probes();
-            }
-            if (PointInRect(middleX, topY, r)) {
-                y = r.bottom + 1;
-                vy *= -0.5;
-                probes();
-            }
-            if (PointInRect(middleX, bottomY, r)) {
-                y = r.top - height;
-                vy *= -0.5;
-                vx *= 0.9;
-                probes();
-            }
+    WalkSolidCells(*this, bandTop, bandBottom, [&](int, int, const Rect& r) {
+        if (PointInRect(leftX, middleY, r)) {
+            x = r.right + 1;
+            vx *= -0.5;
+            probes();
         }
-    }
+        if (PointInRect(rightX, middleY, r)) {
+            x = r.left - width;
+            vx *= -0.5;
+            probes();
+        }
+        if (PointInRect(middleX, topY, r)) {
+            y = r.bottom + 1;
+            vy *= -0.5;
+            probes();
+        }
+        if (PointInRect(middleX, bottomY, r)) {
+            y = r.top - height;
+            vy *= -0.5;
+            vx *= 0.9;
+            probes();
+        }
+        return true;
+    });
 }
 
 void ResetDebris() { PoolResetAll(DebrisPool); }

@@ -318,23 +318,6 @@ void MovementRule(Enemy& e) {
     }
 }
 
-// Walks the solid cells of the rows the enemy covers, in row and cell order,
-// passing over those outside the band top ... bottom of the caller's tests
-// (read again at each step: a test that moves the enemy moves its band).
-// The row bound uses the position as it stands at each step. fn returns
-// false to stop the walk.
-template <typename Fn>
-void WalkSolidCells(Enemy& e, const int& top, const int& bottom, Fn fn) {
-    for (int row = TruncToInt(e.x / 16); row < (e.x + e.width) / 16 + 1; ++row) {
-        unsigned left = SolidCellMask(row);
-        while (unsigned near = left & CellBand(top, bottom)) {
-            int cell = LowestCell(near);
-            left = CellsAfter(left, cell);
-            if (!fn(row, cell, MakeRect(16 * row, 16 * cell, 15, 15))) return;
-        }
-    }
-}
-
 }  // namespace
 
 void Enemy::Reset() {

@@ -97,34 +97,29 @@ void Item::Collide() {
         bandBottom = std::max(std::max(feet.bottom, head.bottom), std::max(rightSide.bottom, leftSide.bottom));
     };
     boxes();
-    for (int row = TruncToInt(x / 16); row < (x + width) / 16 + 1; ++row) {
-        unsigned left = SolidCellMask(row);
-        while (unsigned near = left & CellBand(bandTop, bandBottom)) {
-            int cell = LowestCell(near);
-            left = CellsAfter(left, cell);
-            Rect r = MakeRect(16 * row, 16 * cell, 15, 15);
-            if (RectsOverlap(feet, r)) {
-                y = r.top - 16;
-                vy = 0;
-                boxes();
-            }
-            if (RectsOverlap(head, r)) {
-                y = r.bottom + 1;
-                vy = 0;
-                boxes();
-            }
-            if (RectsOverlap(rightSide, r)) {
-                x = r.left - 16;
-                vx = 0;
-                boxes();
-            }
-            if (RectsOverlap(leftSide, r)) {
-                x = r.right + 1;
-                vx = 0;
-                boxes();
-            }
+    WalkSolidCells(*this, bandTop, bandBottom, [&](int, int, const Rect& r) {
+        if (RectsOverlap(feet, r)) {
+            y = r.top - 16;
+            vy = 0;
+            boxes();
         }
-    }
+        if (RectsOverlap(head, r)) {
+            y = r.bottom + 1;
+            vy = 0;
+            boxes();
+        }
+        if (RectsOverlap(rightSide, r)) {
+            x = r.left - 16;
+            vx = 0;
+            boxes();
+        }
+        if (RectsOverlap(leftSide, r)) {
+            x = r.right + 1;
+            vx = 0;
+            boxes();
+        }
+        return true;
+    });
 }
 
 void Item::Draw() {

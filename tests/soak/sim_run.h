@@ -80,13 +80,13 @@ inline long LeftOverBytes(const std::string& log) {
 // heap) and file-backed resident memory (mapped files) in KiB.
 struct MemorySample {
     int frame, scene, stage;
-    long residentKb, fileKb;
+    long heapKb, fileKb;
 };
 inline std::vector<MemorySample> ReadMemoryLog(const fs::path& path) {
     std::vector<MemorySample> samples;
     std::ifstream in(path);
     MemorySample s;
-    while (in >> s.frame >> s.scene >> s.stage >> s.residentKb >> s.fileKb) samples.push_back(s);
+    while (in >> s.frame >> s.scene >> s.stage >> s.heapKb >> s.fileKb) samples.push_back(s);
     return samples;
 }
 

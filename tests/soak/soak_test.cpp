@@ -50,8 +50,8 @@ long GrowthAfterFirstStage(const std::vector<MemorySample>& memory) {
             break;
         }
     if (start >= memory.size()) return -1;
-    long base = memory[start].residentKb, most = base;
-    for (size_t i = start; i < memory.size(); ++i) most = std::max(most, memory[i].residentKb);
+    long base = memory[start].heapKb, most = base;
+    for (size_t i = start; i < memory.size(); ++i) most = std::max(most, memory[i].heapKb);
     return most - base;
 }
 

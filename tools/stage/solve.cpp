@@ -167,12 +167,18 @@ struct Macro {
 // with the button up before it.
 constexpr int MacroFrames = 16;
 
+// keys held through the macro, jump held for its first jumpFrames frames
+Macro Hold(int keys, int jumpFrames) {
+    Macro mc;
+    mc.keys.assign(MacroFrames, keys);
+    for (int i = 0; i < jumpFrames && i < MacroFrames; ++i) mc.keys[i] |= KJump;
+    return mc;
+}
+
 std::vector<Macro> MakeMacros() {
     std::vector<Macro> m;
     auto make = [](int keys, int jumpFrames, int drillFrame, int drillKeys) {
-        Macro mc;
-        mc.keys.assign(MacroFrames, keys);
-        for (int i = 0; i < jumpFrames && i < MacroFrames; ++i) mc.keys[i] |= KJump;
+        Macro mc = Hold(keys, jumpFrames);
         if (drillFrame >= 0) {
             // turning to throw backwards: a direction turns the player
             // only once held (its second frame), so it leads the throw
@@ -251,9 +257,7 @@ constexpr int ShotKind = 30;
 std::vector<Macro> MakeBossMacros() {
     std::vector<Macro> m;
     auto make = [](int keys, int jumpFrames, int drillFrame, int aim) {
-        Macro mc;
-        mc.keys.assign(MacroFrames, keys);
-        for (int i = 0; i < jumpFrames && i < MacroFrames; ++i) mc.keys[i] |= KJump;
+        Macro mc = Hold(keys, jumpFrames);
         if (drillFrame >= 0) {
             for (int i = 0; i <= drillFrame; ++i) mc.keys[i] |= aim;
             mc.keys[drillFrame] |= KDrill;
