@@ -15,6 +15,14 @@ int EngineEnd();
 // 0 while the program should go on, -1 once it is to quit.
 int ProcessWindowMessages();
 
+// The player's own folders: "<base>/quellbore" under $XDG_DATA_HOME (saves),
+// $XDG_STATE_HOME (the log) or $XDG_CONFIG_HOME (settings), each defaulting
+// below $HOME as the XDG rules say; created when missing. Writes the path
+// with its terminating zero to out; 0 on success, -1 when there is no home,
+// the folder cannot be made or size is too small.
+enum { UserFolderData = 0, UserFolderState = 1, UserFolderConfig = 2 };
+int GetUserFolder(int which, char* out, int size);
+
 // ------------------------------------------------------------------ time
 // Milliseconds since system start with bit 31 cleared. The argument is
 // ignored (the game passes one).
