@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 
 #include "tools/assetc/assetc.h"
@@ -28,33 +29,92 @@ bool ParseWave(const std::string& s, Wave& w) {
     return true;
 }
 
-// One oscillator with its own phase and noise register.
+// PolyBLEP: the residual that turns a naive unit step (a jump of 2) at
+// phase 0 into a band-limited one; t is the phase, dt the phase step.
+double PolyBlep(double t, double dt) {
+    if (t < dt) {
+        t /= dt;
+        return t + t - t * t - 1.0;
+    }
+    if (t > 1.0 - dt) {
+        t = (t - 1.0) / dt;
+        return t * t + t + t + 1.0;
+    }
+    return 0.0;
+}
+
+// PolyBLAMP: the same for a corner at phase 0; scale it by half the jump
+// in slope per sample.
+double PolyBlamp(double t, double dt) {
+    if (t < dt) {
+        t = t / dt - 1.0;
+        return -t * t * t / 3.0;
+    }
+    if (t > 1.0 - dt) {
+        t = (t - 1.0) / dt + 1.0;
+        return t * t * t / 3.0;
+    }
+    return 0.0;
+}
+
+double Wrap01(double t) { return t - floor(t); }
+
+// One band-limited oscillator with its own phase and noise register. Every
+// wave is centred on zero: a pulse of any duty has no DC offset.
 struct Osc {
     Wave wave = Wave::Square;
     double duty = 0.5;
     double phase = 0.0;
     uint32_t lfsr = 0x7FFF;
-    double noiseValue = 1.0;
+    double noiseNow = 1.0, noiseNext = -1.0, noiseJump = 0.0;
     bool shortNoise = false;
 
-    double Step(double freq) {
-        double inc = freq / kSampleRate;
+    double NextNoise() {
+        // 15-bit shift register like the old sound chips.
+        uint32_t bit = ((lfsr >> 0) ^ (lfsr >> (shortNoise ? 6 : 1))) & 1u;
+        lfsr = (lfsr >> 1) | (bit << 14);
+        return (lfsr & 1u) ? 1.0 : -1.0;
+    }
+
+    double Step(double freq) { return Step(freq, duty); }
+    double Step(double freq, double pulseDuty) {
+        if (wave == Wave::Noise) freq = std::min(freq, 0.5 * kSampleRate);
+        double dt = freq / kSampleRate;
         double v = 0.0;
-        switch (wave) {
-            case Wave::Square: v = phase < duty ? 1.0 : -1.0; break;
-            case Wave::Triangle: v = phase < 0.5 ? 4.0 * phase - 1.0 : 3.0 - 4.0 * phase; break;
-            case Wave::Saw: v = 2.0 * phase - 1.0; break;
-            case Wave::Sine: v = sin(2.0 * kPi * phase); break;
-            case Wave::Noise: v = noiseValue; break;
+        if (dt <= 0.0) return 0.0;
+        if (dt >= 0.5 && wave != Wave::Noise) {
+            // Above half the sample rate nothing of the wave is audible.
+            phase = Wrap01(phase + dt);
+            return 0.0;
         }
-        phase += inc;
-        while (phase >= 1.0) {
+        const double t = phase;
+        switch (wave) {
+            case Wave::Square: {
+                const double d = std::clamp(pulseDuty, 0.02, 0.98);
+                v = t < d ? 1.0 : -1.0;
+                v += PolyBlep(t, dt) - PolyBlep(Wrap01(t - d), dt);
+                v -= 2.0 * d - 1.0;  // a pulse's mean
+                break;
+            }
+            case Wave::Triangle:
+                v = t < 0.5 ? 4.0 * t - 1.0 : 3.0 - 4.0 * t;
+                v += 4.0 * dt * (PolyBlamp(t, dt) - PolyBlamp(Wrap01(t - 0.5), dt));
+                break;
+            case Wave::Saw: v = 2.0 * t - 1.0 - PolyBlep(t, dt); break;
+            case Wave::Sine: v = sin(2.0 * kPi * t); break;
+            case Wave::Noise:
+                v = noiseNow;
+                if (t < dt) v += 0.5 * noiseJump * PolyBlep(t, dt);
+                if (t > 1.0 - dt) v += 0.5 * (noiseNext - noiseNow) * PolyBlep(t, dt);
+                break;
+        }
+        phase += dt;
+        if (phase >= 1.0) {
             phase -= 1.0;
             if (wave == Wave::Noise) {
-                // 15-bit shift register like the old sound chips.
-                uint32_t bit = ((lfsr >> 0) ^ (lfsr >> (shortNoise ? 6 : 1))) & 1u;
-                lfsr = (lfsr >> 1) | (bit << 14);
-                noiseValue = (lfsr & 1u) ? 1.0 : -1.0;
+                noiseJump = noiseNext - noiseNow;
+                noiseNow = noiseNext;
+                noiseNext = NextNoise();
             }
         }
         return v;
@@ -117,6 +177,7 @@ struct SfxVoice {
     std::vector<double> arp;
     double step = 0.05;
     bool shortNoise = false;
+    double pwm = 0, pwmDepth = 0;  // pulse-width sweep: rate (Hz) and reach
 };
 
 std::string ParseSfxVoice(const std::vector<std::string>& w, SfxVoice& v) {
@@ -165,12 +226,50 @@ std::string ParseSfxVoice(const std::vector<std::string>& w, SfxVoice& v) {
         else if (key == "vib") v.vib = n;
         else if (key == "depth") v.depth = n;
         else if (key == "step") v.step = n;
+        else if (key == "pwm") v.pwm = n;
+        else if (key == "pwmdepth") v.pwmDepth = n;
         else return "unknown key " + key;
     }
     if (v.len <= 0 || v.len > 5 || v.start < 0 || v.start > 5) return "start and len must lie in 0..5 s";
     if (v.f0 <= 0 || v.f0 > 40000 || v.f1 > 40000) return "frequency out of range";
     if (v.step <= 0) return "step must be positive";
     return {};
+}
+
+// Levels of the finished sounds (fractions of full scale): the loudest
+// 50 ms of every effect, and of every tune, are alike; peaks stay clear of
+// full scale, leaving the mixer room for several sounds at once.
+constexpr double kEffectLoudness = 0.22;
+constexpr double kEffectPeak = 0.80;
+constexpr double kMusicLoudness = 0.20;
+constexpr double kMusicPeak = 0.70;
+
+// RMS of the loudest 50 ms (windows overlapping by half), over both channels.
+double Loudness(const std::vector<double>& l, const std::vector<double>& r) {
+    const size_t n = l.size(), window = std::min<size_t>(n, kSampleRate / 20);
+    double best = 0;
+    for (size_t at = 0; at + window <= n; at += std::max<size_t>(1, window / 2)) {
+        double s = 0;
+        for (size_t i = at; i < at + window; ++i) s += l[i] * l[i] + r[i] * r[i];
+        best = std::max(best, sqrt(s / double(2 * window)));
+    }
+    return std::max(best, 1e-9);
+}
+
+// Takes out the mean under a raised-cosine window, so the first and last
+// sample keep their value (silence stays silence) and the mean becomes 0.
+void RemoveMean(std::vector<double>& x) {
+    const size_t n = x.size();
+    if (n < 3) return;
+    double sum = 0, wsum = 0;
+    std::vector<double> w(n);
+    for (size_t i = 0; i < n; ++i) {
+        w[i] = 0.5 - 0.5 * cos(2.0 * kPi * double(i) / double(n - 1));
+        sum += x[i];
+        wsum += w[i];
+    }
+    const double c = sum / wsum;
+    for (size_t i = 0; i < n; ++i) x[i] -= c * w[i];
 }
 
 }  // namespace
@@ -216,30 +315,23 @@ std::string CompileSound(const std::string& sourcePath, std::vector<int16_t>& sa
             if (!v.arp.empty()) f *= pow(2.0, v.arp[size_t(t / v.step) % v.arp.size()] / 12.0);
             if (v.vib > 0) f *= 1.0 + v.depth * sin(2 * kPi * v.vib * t);
             double lv = v.env.Level(t, v.len - v.env.r);
-            mix[s0 + i] += osc.Step(f) * lv * v.vol;
+            double duty = v.duty + v.pwmDepth * sin(2 * kPi * v.pwm * t);
+            mix[s0 + i] += osc.Step(f, duty) * lv * v.vol;
         }
     }
-    // Normalise: bright and clear, but no effect much louder than another,
-    // whether it is a thin beep or a dense noise burst.
-    double peak = 0, sum = 0;
-    for (double s : mix) {
-        peak = std::max(peak, fabs(s));
-        sum += s * s;
-    }
-    double rms = sqrt(sum / double(n));
+    // Fade the last two milliseconds to silence, so no effect ends on a click.
+    size_t fade = std::min<size_t>(n, kSampleRate / 500);
+    for (size_t i = 0; i < fade; ++i) mix[n - 1 - i] *= 0.5 - 0.5 * cos(kPi * double(i) / double(fade));
+    mix[0] = 0.0;
+    RemoveMean(mix);
+    // Normalise: no effect much louder than another, whether it is a thin
+    // beep or a dense noise burst, and none near full scale.
+    double peak = 0;
+    for (double s : mix) peak = std::max(peak, fabs(s));
     if (peak <= 0) return sourcePath + ": silent";
-    double scale = std::min(0.89 / peak, 0.25 / std::max(rms, 1e-9)) * gain;
+    double scale = std::min(kEffectPeak / peak, kEffectLoudness / Loudness(mix, mix)) * gain;
     samples.resize(n);
-    for (size_t i = 0; i < n; ++i) {
-        double s = std::clamp(mix[i] * scale, -1.0, 1.0);
-        samples[i] = int16_t(lround(s * 32767.0));
-    }
-    // Fade the last few milliseconds so no effect ends on a click.
-    size_t fade = std::min<size_t>(n, 64);
-    for (size_t i = 0; i < fade; ++i) {
-        size_t k = n - fade + i;
-        samples[k] = int16_t(lround(samples[k] * double(fade - i) / double(fade)));
-    }
+    for (size_t i = 0; i < n; ++i) samples[i] = int16_t(lround(std::clamp(mix[i] * scale, -1.0, 1.0) * 32767.0));
     return {};
 }
 
@@ -256,12 +348,13 @@ struct MusicVoice {
     double vib = 0, depth = 0, vibDelay = 0.15;
     double echo = 0, echoBeats = 0.75;
     double detune = 0;  // cents, a second oscillator for a chorus
+    double pwm = 0, pwmDepth = 0;  // pulse-width sweep: rate (Hz) and reach
     std::string score;
 };
 
 struct Note {
     double beat, beats, held;  // start, length in beats, held fraction
-    int midi;                  // -1 rest; drums: 'k', 's', 'h', 'o'
+    int midi;                  // -1 rest; drums: the letter of the drum
     double vol;
 };
 
@@ -394,7 +487,7 @@ struct MmlParser {
             } else if (ch == 'r') {
                 ++pos;
                 beat += Length();
-            } else if (drums && (ch == 'k' || ch == 's' || ch == 'h' || ch == 'o')) {
+            } else if (drums && strchr("kshoctpx", ch) != nullptr) {
                 ++pos;
                 double len = Length();
                 notes.push_back({beat, len, gate, ch, vol});
@@ -445,48 +538,102 @@ std::string ParseMusicVoice(const std::vector<std::string>& w, MusicVoice& v) {
         else if (key == "echo") v.echo = std::clamp(n, 0.0, 0.8);
         else if (key == "echobeats") v.echoBeats = n;
         else if (key == "detune") v.detune = n;
+        else if (key == "pwm") v.pwm = std::max(0.0, n);
+        else if (key == "pwmdepth") v.pwmDepth = std::clamp(n, 0.0, 0.45);
         else return "unknown key " + key;
     }
     return {};
 }
 
-// Adds one drum hit into a circular buffer.
+// Noise through a one-pole high-pass (cut in Hz), for cymbals and hats.
+struct Hiss {
+    Osc noise;
+    double prevIn = 0, out = 0, k;
+    explicit Hiss(double cut) : k(exp(-2 * kPi * cut / kSampleRate)) { noise.wave = Wave::Noise; }
+    double Step(double clock) {
+        double in = noise.Step(clock);
+        out = k * (out + in - prevIn);
+        prevIn = in;
+        return out;
+    }
+};
+
+// Adds one drum hit into a circular buffer (tails wrap round the loop).
 void RenderDrum(std::vector<double>& buf, size_t at, int kind, double vol) {
-    size_t n = buf.size();
+    const size_t n = buf.size();
+    auto add = [&](size_t i, double v) { buf[(at + i) % n] += v * vol; };
     Osc noise;
     noise.wave = Wave::Noise;
-    if (kind == 'k') {
-        double phase = 0;
-        size_t len = size_t(0.18 * kSampleRate);
-        for (size_t i = 0; i < len; ++i) {
-            double t = double(i) / kSampleRate;
-            double f = 50.0 + 130.0 * exp(-t * 30.0);
-            phase += f / kSampleRate;
-            double v = (phase - floor(phase) < 0.5 ? 1.0 : -1.0) * 0.5 + sin(2 * kPi * phase) * 0.5;
-            v *= exp(-t * 14.0);
-            if (i < 200) v += noise.Step(9000) * 0.4 * (1.0 - i / 200.0);
-            buf[(at + i) % n] += v * vol;
+    Osc tone;
+    tone.wave = Wave::Sine;
+    switch (kind) {
+        case 'k': {  // kick: a sine dropping fast, a soft click on top
+            Osc body;
+            body.wave = Wave::Triangle;
+            size_t len = size_t(0.22 * kSampleRate);
+            for (size_t i = 0; i < len; ++i) {
+                double t = double(i) / kSampleRate, f = 48.0 + 140.0 * exp(-t * 32.0);
+                double v = (0.7 * tone.Step(f) + 0.3 * body.Step(f)) * exp(-t * 13.0);
+                if (i < 220) v += noise.Step(8000) * 0.25 * (1.0 - i / 220.0);
+                add(i, v * std::min(1.0, double(i) / 20.0));
+            }
+            break;
         }
-    } else if (kind == 's') {
-        size_t len = size_t(0.16 * kSampleRate);
-        Osc tone;
-        tone.wave = Wave::Triangle;
-        for (size_t i = 0; i < len; ++i) {
-            double t = double(i) / kSampleRate;
-            double v = noise.Step(12000) * exp(-t * 22.0) * 0.8 + tone.Step(190.0 - 60 * t) * exp(-t * 30.0) * 0.5;
-            buf[(at + i) % n] += v * vol;
+        case 's': {  // snare: bright noise over a falling body tone
+            Hiss hiss(900);
+            Osc body;
+            body.wave = Wave::Triangle;
+            size_t len = size_t(0.18 * kSampleRate);
+            for (size_t i = 0; i < len; ++i) {
+                double t = double(i) / kSampleRate;
+                double v = hiss.Step(16000) * exp(-t * 20.0) * 1.1 + body.Step(200.0 - 70 * t) * exp(-t * 28.0) * 0.5;
+                add(i, v * std::min(1.0, double(i) / 20.0));
+            }
+            break;
         }
-    } else {
-        noise.shortNoise = false;
-        double decay = kind == 'o' ? 12.0 : 60.0;
-        size_t len = size_t((kind == 'o' ? 0.25 : 0.06) * kSampleRate);
-        double prev = 0;
-        for (size_t i = 0; i < len; ++i) {
-            double t = double(i) / kSampleRate;
-            double raw = noise.Step(30000);
-            double hp = raw - prev;  // crude high-pass: only the hiss
-            prev = raw;
-            buf[(at + i) % n] += hp * 0.35 * exp(-t * decay) * vol;
+        case 'h':
+        case 'o':
+        case 'c': {  // closed and open hats, crash: high hiss of three lengths
+            Hiss hiss(kind == 'c' ? 3500 : 6000);
+            double decay = kind == 'h' ? 60.0 : (kind == 'o' ? 11.0 : 3.2);
+            double gain = kind == 'c' ? 0.55 : 0.5;
+            size_t len = size_t((kind == 'h' ? 0.07 : (kind == 'o' ? 0.3 : 1.2)) * kSampleRate);
+            for (size_t i = 0; i < len; ++i) {
+                double t = double(i) / kSampleRate, fade = std::min(1.0, double(len - i) / 400.0);
+                add(i, hiss.Step(22050) * gain * exp(-t * decay) * fade * std::min(1.0, double(i) / 10.0));
+            }
+            break;
+        }
+        case 't': {  // tom: a round tone that bends down
+            size_t len = size_t(0.3 * kSampleRate);
+            for (size_t i = 0; i < len; ++i) {
+                double t = double(i) / kSampleRate, f = 95.0 + 80.0 * exp(-t * 12.0);
+                add(i, tone.Step(f) * exp(-t * 9.0) * 0.9 * std::min(1.0, double(i) / 20.0));
+            }
+            break;
+        }
+        case 'p': {  // clap: three quick bursts and a short tail
+            Hiss hiss(1200);
+            size_t len = size_t(0.2 * kSampleRate);
+            for (size_t i = 0; i < len; ++i) {
+                double t = double(i) / kSampleRate, env;
+                if (t < 0.03) env = exp(-fmod(t, 0.01) * 250.0);
+                else env = exp(-(t - 0.03) * 18.0);
+                add(i, hiss.Step(18000) * env * 0.9 * std::min(1.0, double(i) / 10.0));
+            }
+            break;
+        }
+        case 'x': {  // rim: a short wooden knock
+            Osc knock;
+            knock.wave = Wave::Triangle;
+            Hiss hiss(2500);
+            size_t len = size_t(0.05 * kSampleRate);
+            for (size_t i = 0; i < len; ++i) {
+                double t = double(i) / kSampleRate;
+                double v = knock.Step(820) * exp(-t * 90.0) * 0.8 + hiss.Step(16000) * exp(-t * 120.0) * 0.4;
+                add(i, v * std::min(1.0, double(i) / 8.0));
+            }
+            break;
         }
     }
 }
@@ -599,8 +746,9 @@ std::string CompileMusic(const std::string& sourcePath, std::vector<float>& left
                 double f = freq;
                 if (v.vib > 0 && t > v.vibDelay)
                     f *= pow(2.0, v.depth / 12.0 * sin(2 * kPi * v.vib * (t - v.vibDelay)));
-                double s = a.Step(f);
-                if (v.detune != 0) s = 0.6 * s + 0.6 * b.Step(f * detune);
+                double duty = v.duty + v.pwmDepth * sin(2 * kPi * v.pwm * t);
+                double s = a.Step(f, duty);
+                if (v.detune != 0) s = 0.6 * s + 0.6 * b.Step(f * detune, duty);
                 buf[(at + i) % n] += s * v.env.Level(t, held) * note.vol;
             }
         }
@@ -619,15 +767,40 @@ std::string CompileMusic(const std::string& sourcePath, std::vector<float>& left
             mixR[i] += buf[i] * gr;
         }
     }
+    // The loop has no DC: a constant shift keeps the join as it is.
+    for (std::vector<double>* ch : {&mixL, &mixR}) {
+        double sum = 0;
+        for (double x : *ch) sum += x;
+        const double mean = sum / double(n);
+        for (double& x : *ch) x -= mean;
+    }
     double peak = 0;
     for (size_t i = 0; i < n; ++i) peak = std::max({peak, fabs(mixL[i]), fabs(mixR[i])});
     if (peak <= 0) return sourcePath + ": silent";
-    double scale = 0.8 / peak;
+    const double scale = std::min(kMusicPeak / peak, kMusicLoudness / Loudness(mixL, mixR));
+    // The engine loops the file from its first sample to its last. Start it
+    // where the circle is quiet and smooth, within a few milliseconds of the
+    // downbeat: the last sample then meets the first, and the first play
+    // starts without a click.
+    const long reach = long(kSampleRate) / 200;
+    long start = 0;
+    double best = 1e9;
+    for (long k = -reach; k <= reach; ++k) {
+        size_t i = size_t((long(n) + k) % long(n)), p = (i + n - 1) % n;
+        double step = std::max(fabs(mixL[i] - mixL[p]), fabs(mixR[i] - mixR[p]));
+        double level = std::max(fabs(mixL[i]), fabs(mixR[i]));
+        double cost = (step + 0.5 * level) * scale + 1e-7 * double(std::labs(k));
+        if (cost < best) {
+            best = cost;
+            start = k;
+        }
+    }
     left.resize(n);
     right.resize(n);
     for (size_t i = 0; i < n; ++i) {
-        left[i] = float(mixL[i] * scale);
-        right[i] = float(mixR[i] * scale);
+        size_t from = size_t((long(i) + start + long(n)) % long(n));
+        left[i] = float(mixL[from] * scale);
+        right[i] = float(mixR[from] * scale);
     }
     return {};
 }
