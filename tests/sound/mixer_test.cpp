@@ -67,7 +67,7 @@ TEST_F(MixerTest, FrequencyChangesThePace) {
     EXPECT_EQ(AudioSetFrequency(id, 200001), -1);
 }
 
-TEST_F(MixerTest, SumIsClippedToSixteenBits) {
+TEST_F(MixerTest, LoudSumIsLimitedBelowSixteenBits) {
     int a = Make16(1, 44100, std::vector<int16_t>(100, 30000));
     int b = Make16(1, 44100, std::vector<int16_t>(100, 30000));
     int c = Make16(1, 44100, std::vector<int16_t>(100, -30000));
@@ -75,14 +75,16 @@ TEST_F(MixerTest, SumIsClippedToSixteenBits) {
     AudioPlay(a, 0);
     AudioPlay(b, 0);
     auto high = Render(10);
-    EXPECT_EQ(high[0], 32767);
-    EXPECT_EQ(high[1], 32767);
+    EXPECT_GT(high[0], 30000);
+    EXPECT_LT(high[0], 32767);
+    EXPECT_EQ(high[1], high[0]);
     AudioStop(a);
     AudioStop(b);
     AudioPlay(c, 0);
     AudioPlay(d, 0);
     auto low = Render(10);
-    EXPECT_EQ(low[0], -32768);
+    EXPECT_LT(low[0], -30000);
+    EXPECT_GT(low[0], -32768);
 }
 
 TEST_F(MixerTest, VolumeAndPanAttenuateInHundredthsOfADecibel) {
@@ -118,13 +120,14 @@ TEST_F(MixerTest, VolumeAndPanAttenuateInHundredthsOfADecibel) {
 TEST_F(MixerTest, EightBitStereoIsCentredOn128) {
     AudioFormat f = {2, 8, 44100};
     int id = AudioCreateBuffer(&f, 8, AllControls);
-    uint8_t data[8] = {128, 255, 0, 128, 128, 128, 64, 192};
+    // levels under the output limiter's knee, which the mix passes untouched
+    uint8_t data[8] = {128, 216, 40, 128, 128, 128, 64, 192};
     Write(id, data, 8);
     AudioPlay(id, 0);
     auto out = Render(4);
     EXPECT_EQ(out[0], 0);
-    EXPECT_EQ(out[1], 127 << 8);
-    EXPECT_EQ(out[2], -32768);
+    EXPECT_EQ(out[1], 88 << 8);
+    EXPECT_EQ(out[2], -88 << 8);
     EXPECT_EQ(out[3], 0);
     EXPECT_EQ(out[6], -64 << 8);
     EXPECT_EQ(out[7], 64 << 8);

@@ -239,7 +239,7 @@ std::string ParseSfxVoice(const std::vector<std::string>& w, SfxVoice& v) {
 // Levels of the finished sounds (fractions of full scale): the loudest
 // 50 ms of every effect, and of every tune, are alike; peaks stay clear of
 // full scale, leaving the mixer room for several sounds at once.
-constexpr double kEffectLoudness = 0.22;
+constexpr double kEffectLoudness = 0.24;
 constexpr double kEffectPeak = 0.80;
 constexpr double kMusicLoudness = 0.20;
 constexpr double kMusicPeak = 0.70;

@@ -180,10 +180,42 @@ void AdvanceOne(MixBuffer* b, uint64_t n) {
     }
 }
 
-int16_t Clip(float v) {
-    if (v > 32767.0f) return 32767;
-    if (v < -32768.0f) return -32768;
-    return (int16_t)std::lrintf(v);
+// The output stage: a stereo-linked peak limiter without look-ahead. Below
+// the knee the sum passes untouched; above it the gain follows the peak at
+// once and recovers slowly, mapping any level softly under the ceiling, so
+// no sample reaches full scale and music and effects keep their balance.
+constexpr float LimitKnee = 0.75f * 32768.0f;
+constexpr float LimitCeiling = 0.98f * 32768.0f;
+constexpr float LimitReleaseSeconds = 0.12f;
+
+struct Limiter {
+    float envelope;  // the held peak, in sample units
+    float release;   // per-frame decay of the held peak
+};
+Limiter g_limiter;
+
+void LimiterReset(int rate) {
+    g_limiter.envelope = 0.0f;
+    g_limiter.release = std::exp(-1.0f / (LimitReleaseSeconds * (float)rate));
+}
+
+void LimitOutput(const float* mix, int16_t* out, int frames) {
+    Limiter& l = g_limiter;
+    for (int f = 0; f < frames; ++f) {
+        float a = mix[f * 2], b = mix[f * 2 + 1];
+        float peak = std::fmax(std::fabs(a), std::fabs(b));
+        l.envelope = std::fmax(peak, l.envelope * l.release);
+        if (l.envelope > LimitKnee) {
+            // tanh above the knee: slope 1 at the knee, never past the ceiling.
+            const float span = LimitCeiling - LimitKnee;
+            float limited = LimitKnee + span * std::tanh((l.envelope - LimitKnee) / span);
+            float g = limited / l.envelope;
+            a *= g;
+            b *= g;
+        }
+        out[f * 2] = (int16_t)std::lrintf(a);
+        out[f * 2 + 1] = (int16_t)std::lrintf(b);
+    }
 }
 
 }  // namespace
@@ -195,6 +227,7 @@ void MixerStart(int rate) {
     for (int i = 0; i < g_bufferEnd; ++i) FreeBuffer(i);
     g_bufferEnd = 0;
     g_rate = rate > 0 ? rate : AudioDeviceRate;
+    LimiterReset(g_rate);
     g_running = 1;
 }
 
@@ -215,7 +248,7 @@ void MixerRenderLocked(int16_t* out, int frames) {
                 if (b && b->playing) MixOne(b, g_mix, n);
             }
         }
-        for (int k = 0; k < n * 2; ++k) out[k] = Clip(g_mix[k]);
+        LimitOutput(g_mix, out, n);
         out += n * 2;
         frames -= n;
     }
