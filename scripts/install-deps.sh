@@ -9,7 +9,7 @@ PACKAGES=(
   libsdl2-dev
   libpng-dev zlib1g-dev libjpeg62-turbo-dev
   libogg-dev libvorbis-dev
-  libfreetype-dev libfontconfig-dev fontconfig fonts-ipafont-gothic
+  libfreetype-dev libfontconfig-dev fontconfig fonts-ipafont-gothic fonts-misaki
   clang libclang-rt-14-dev
   xvfb xauth
 )

@@ -5,7 +5,9 @@
 // italic flag and a character set; glyphs come back as 1-bit-per-pixel
 // black boxes with the origin offsets and advance the text cache needs.
 // Rendering is monochrome with the font's own hinting, so the same request
-// gives the same bits on every run.
+// gives the same bits on every run. Small text (8 to 11 pixels) in the
+// Japanese gothic faces takes its kana and kanji from a face drawn on an
+// 8-pixel grid (Misaki Gothic, when installed), rendered dot for dot.
 #pragma once
 
 #include <cstdint>

@@ -18,6 +18,7 @@ namespace {
 struct GlyphFontSlot {
     int used;
     FT_Face face;
+    FT_Face smallFace;  // kana and kanji of small Japanese text, or none
     int height, ascent, descent, maxCharWidth, averageCharWidth;
     int embolden;
     int italic;
@@ -179,6 +180,37 @@ int ResolveFace(const GlyphFontRequest* request, char* file, size_t fileSize, in
     return FindFaceFile(nullptr, lang, file, fileSize, index, family, familySize);
 }
 
+// Outlines of kanji shrink to blots at 8 or 9 pixels. For small text in
+// the Japanese gothic faces, kana and kanji come from a face drawn on an
+// 8-pixel grid and are rendered at exactly that grid, dot for dot; Latin
+// letters stay in the main face. Without that face installed nothing changes.
+constexpr int SmallTextMinHeight = 8, SmallTextMaxHeight = 11, SmallFaceGrid = 8;
+
+void OpenSmallFace(GlyphFontSlot* slot) {
+    slot->smallFace = nullptr;
+    if (slot->height < SmallTextMinHeight || slot->height > SmallTextMaxHeight) return;
+    if (!SameNameIgnoringCase(slot->family, "IPAPGothic") && !SameNameIgnoringCase(slot->family, "IPAGothic"))
+        return;
+    char file[1024], family[64];
+    int index = 0;
+    if (FindFaceFile("MisakiGothic", nullptr, file, sizeof file, &index, family, sizeof family) != 0) return;
+    FT_Face face;
+    if (FT_New_Face(g_Library, file, index, &face) != 0) return;
+    if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0 || FT_Set_Pixel_Sizes(face, 0, SmallFaceGrid) != 0) {
+        FT_Done_Face(face);
+        return;
+    }
+    slot->smallFace = face;
+}
+
+// The face that draws a character: the small face for CJK symbols, kana,
+// kanji and full-width forms it holds, else the main face.
+FT_Face FaceFor(const GlyphFontSlot* slot, uint32_t codePoint) {
+    if (slot->smallFace && codePoint >= 0x3000 && FT_Get_Char_Index(slot->smallFace, codePoint) != 0)
+        return slot->smallFace;
+    return slot->face;
+}
+
 GlyphFontSlot* SlotOf(int font) {
     if (font < 0 || font >= GlyphMaxFonts || !g_Fonts[font].used) return nullptr;
     return &g_Fonts[font];
@@ -244,6 +276,7 @@ int GlyphOpenFont(const GlyphFontRequest* request) {
         if (os2->xAvgCharWidth > 0) average = os2->xAvgCharWidth;
     slot.averageCharWidth = (int)std::lround(average * scale);
     std::snprintf(slot.family, sizeof slot.family, "%s", family);
+    OpenSmallFace(&slot);
     return id;
 }
 
@@ -251,6 +284,7 @@ void GlyphCloseFont(int font) {
     GlyphFontSlot* slot = SlotOf(font);
     if (!slot) return;
     FT_Done_Face(slot->face);
+    if (slot->smallFace) FT_Done_Face(slot->smallFace);
     std::memset(slot, 0, sizeof *slot);
 }
 
@@ -270,7 +304,7 @@ namespace {
 
 // Loads and renders one glyph into the face's slot.
 FT_GlyphSlot LoadGlyph(GlyphFontSlot* slot, uint32_t codePoint, bool grey) {
-    FT_Face face = slot->face;
+    FT_Face face = FaceFor(slot, codePoint);
     FT_UInt glyphIndex = FT_Get_Char_Index(face, codePoint);
     FT_Int32 flags = grey ? FT_LOAD_TARGET_NORMAL : FT_LOAD_TARGET_MONO;
     if (slot->italic || grey) flags |= FT_LOAD_NO_BITMAP;
