@@ -468,7 +468,17 @@ Rgb GroundTexture(int style, int x, int y, const GroundColours& g) {
     }
 }
 
+// Rows cut away from an open underside, per column, for each style.
+const int kUndersideCut[5][16] = {
+    {0, 1, 1, 0, 0, 0, 1, 2, 1, 0, 0, 1, 1, 0, 0, 1},
+    {2, 2, 1, 0, 1, 2, 2, 2, 2, 1, 0, 0, 1, 2, 2, 2},
+    {0},
+    {0, 1, 2, 1, 0, 1, 2, 3, 2, 1, 0, 1, 2, 1, 0, 1},
+    {3, 3, 1, 0, 1, 3, 3, 3, 2, 0, 2, 3, 3, 1, 0, 2},
+};
+
 void DrawGroundTile(Canvas& c, int ox, int oy, int style, int variant, const GroundColours& g) {
+    const int (&cut)[16] = kUndersideCut[style];
     bool right = kVariantSides[variant][0], left = kVariantSides[variant][1];
     bool up = kVariantSides[variant][2], down = kVariantSides[variant][3];
     for (int y = 0; y < 16; ++y)
@@ -485,6 +495,33 @@ void DrawGroundTile(Canvas& c, int ox, int oy, int style, int variant, const Gro
             }
             SetPixel(c, ox + x, oy + y, v);
         }
+    // The top cover (grass, lichen, crust, snow) spills a little down open
+    // sides, so the corner of a ledge reads from afar.
+    if (!up) {
+        const int spill[4][2] = {{5, 1}, {6, 1}, {5, 2}, {7, 1}};
+        for (const auto& p : spill) {
+            int y = p[0];
+            if (y == 7 && style != 0 && style != 4) continue;  // long drips for grass and snow
+            if (!left) SetPixel(c, ox + p[1], oy + y, y == 7 ? g.topLight : g.top);
+            if (!right) SetPixel(c, ox + 15 - p[1], oy + y, y == 7 ? g.topLight : g.top);
+        }
+    }
+    // An open underside is ragged in the style's own way: earth with roots,
+    // rock with small stalactites, jagged glass, icicles; brick stays square.
+    // The rows cut away per column repeat every 16 pixels, so ledges join.
+    if (!down) {
+        for (int x = 0; x < 16; ++x) {
+            int k = cut[x];
+            if (k == 0) continue;
+            for (int y = 16 - k; y < 16; ++y) SetPixel(c, ox + x, oy + y, Rgb{});
+            SetPixel(c, ox + x, oy + 15 - k, g.out);
+            if (15 - k - 1 >= 0 && GetPixel(c, ox + x, oy + 14 - k) != g.out) SetPixel(c, ox + x, oy + 14 - k, g.dark);
+        }
+        // Tips and roots: the lowest columns end in a lit point or a root.
+        for (int x = 1; x < 15; ++x)
+            if (style != 2 && cut[x] == 0 && cut[x - 1] > 0 && cut[x + 1] > 0)
+                SetPixel(c, ox + x, oy + 14, style == 0 ? g.out : g.light);
+    }
     // Round the corners where two open sides meet.
     auto corner = [&](int cx, int cy, int dx, int dy) {
         SetPixel(c, ox + cx, oy + cy, Rgb{});
@@ -493,8 +530,9 @@ void DrawGroundTile(Canvas& c, int ox, int oy, int style, int variant, const Gro
     };
     if (!up && !left) corner(0, 0, 1, 1);
     if (!up && !right) corner(15, 0, -1, 1);
-    if (!down && !left) corner(0, 15, 1, -1);
-    if (!down && !right) corner(15, 15, -1, -1);
+    // (where a ragged underside is cut at the corner, the cut shapes it)
+    if (!down && !left && cut[0] == 0) corner(0, 15, 1, -1);
+    if (!down && !right && cut[15] == 0) corner(15, 15, -1, -1);
 }
 
 void DrawBlockTile(Canvas& c, int ox, int oy, const GroundColours& g) {
