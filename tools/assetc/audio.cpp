@@ -1,8 +1,10 @@
-// Sound effects (.sfx) and music (.mus): chip-style oscillators, noise,
-// envelopes and pitch sweeps, rendered at 44100 Hz.
+// Sound effects (.sfx) and music (.mus): chip-style band-limited
+// oscillators, noise, envelopes, pitch and pulse-width sweeps, rendered at
+// 44100 Hz.
 //
 // A piece of music loops as a whole: note tails that run past its end are
-// mixed back onto its start, so the join is seamless.
+// mixed back onto its start, and the file starts at a quiet point of that
+// circle, so its last sample meets its first.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
