@@ -9,14 +9,14 @@ namespace {
 
 enum OptionId { OptHelp, OptVersion, OptData, OptFullscreen, OptWindow, OptScale, OptExtraStage };
 
-struct OptionSpec {
+struct OptionRow {
     const char* name;       // long form, "--name"
     const char* shortName;  // "-x", or null
     bool takesValue;        // "--name VALUE" or "--name=VALUE"
     OptionId id;
 };
 
-constexpr OptionSpec Options[] = {
+constexpr OptionRow Options[] = {
     {"--help", "-h", false, OptHelp},
     {"--version", "-V", false, OptVersion},
     {"--data", nullptr, true, OptData},
@@ -70,7 +70,7 @@ bool AllDigits(const char* text) {
     return true;
 }
 
-bool ApplyOption(CommandLine& c, const OptionSpec& option, const char* value) {
+bool ApplyOption(CommandLine& c, const OptionRow& option, const char* value) {
     int number = 0;
     switch (option.id) {
     case OptHelp:
@@ -103,8 +103,8 @@ bool ApplyOption(CommandLine& c, const OptionSpec& option, const char* value) {
     return true;
 }
 
-const OptionSpec* FindOption(const char* arg, size_t length) {
-    for (const OptionSpec& option : Options) {
+const OptionRow* FindOption(const char* arg, size_t length) {
+    for (const OptionRow& option : Options) {
         if (std::strlen(option.name) == length && std::strncmp(arg, option.name, length) == 0) return &option;
         if (option.shortName && std::strlen(option.shortName) == length &&
             std::strncmp(arg, option.shortName, length) == 0)
@@ -133,7 +133,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         if (!optionsEnded && arg[0] == '-' && arg[1] != '\0') {
             const char* equals = std::strncmp(arg, "--", 2) == 0 ? std::strchr(arg, '=') : nullptr;
             size_t length = equals ? (size_t)(equals - arg) : std::strlen(arg);
-            const OptionSpec* option = FindOption(arg, length);
+            const OptionRow* option = FindOption(arg, length);
             if (!option) {
                 Fail(c, "unknown option '%s'", arg);
                 return c;
@@ -155,7 +155,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             if (!ApplyOption(c, *option, value)) return c;
             continue;
         }
-        // The Parts' start-up argument, as a number of its own.
+        // A bare number is the start-up argument, as it always was.
         if (bare || !AllDigits(arg)) {
             Fail(c, "unexpected argument '%s'", arg);
             return c;

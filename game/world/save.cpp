@@ -6,7 +6,7 @@
 
 namespace {
 
-// The Parts' place in the data folder until the program names another.
+// The save's place in the data folder until the program names another.
 char SavePath[4096] = "./data/state0.dat";
 char SaveTempPath[4096 + 8] = "./data/state0.dat.tmp";
 
