@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -286,6 +287,49 @@ int WaitFor(pid_t child, int seconds) {
     }
 }
 
+// Key presses through the X server's test extension, loaded at run time so
+// that the tests need no X development files. Empty when it is missing.
+struct FakeKeys {
+    void* x11 = nullptr;
+    void* xtst = nullptr;
+    void* display = nullptr;
+    int (*flush)(void*) = nullptr;
+    unsigned char (*keycode)(void*, unsigned long) = nullptr;
+    int (*key)(void*, unsigned, int, unsigned long) = nullptr;
+
+    bool Open(int number) {
+        x11 = dlopen("libX11.so.6", RTLD_NOW);
+        xtst = dlopen("libXtst.so.6", RTLD_NOW);
+        if (!x11 || !xtst) return false;
+        auto open = (void* (*)(const char*))dlsym(x11, "XOpenDisplay");
+        flush = (int (*)(void*))dlsym(x11, "XFlush");
+        keycode = (unsigned char (*)(void*, unsigned long))dlsym(x11, "XKeysymToKeycode");
+        key = (int (*)(void*, unsigned, int, unsigned long))dlsym(xtst, "XTestFakeKeyEvent");
+        auto motion = (int (*)(void*, int, int, int, unsigned long))dlsym(xtst, "XTestFakeMotionEvent");
+        if (!open || !flush || !keycode || !key || !motion) return false;
+        display = open((":" + std::to_string(number)).c_str());
+        if (!display) return false;
+        motion(display, 0, 512, 384, 0);  // keyboard focus follows the pointer
+        flush(display);
+        return true;
+    }
+    // Holds the key for a few frames, then lets it go.
+    void Press(unsigned long keysym) {
+        unsigned code = keycode(display, keysym);
+        key(display, code, 1, 0);
+        flush(display);
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        key(display, code, 0, 0);
+        flush(display);
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    }
+    ~FakeKeys() {
+        if (display) ((int (*)(void*))dlsym(x11, "XCloseDisplay"))(display);
+        if (xtst) dlclose(xtst);
+        if (x11) dlclose(x11);
+    }
+};
+
 TEST_F(Installed, RunsFromAnotherFolderDrawsItsTitleAndKeepsItsFilesUnderHome) {
     if (!OnPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed; the windowed run is not checked";
     fs::path fbdir = root / "fb", home = root / "home", elsewhere = root / "elsewhere", run = root / "run";
@@ -343,6 +387,25 @@ TEST_F(Installed, RunsFromAnotherFolderDrawsItsTitleAndKeepsItsFilesUnderHome) {
     EXPECT_GE(colours, 16) << "the title is drawn; see " << shot << "\n" << Read(root / "game.err");
     EXPECT_GT(lit, 400 * 400 / 2);
 
+    // "option", "yes": the save is written again, under home.
+    fs::path save = home / ".local/share/quellbore/state0.dat";
+    EXPECT_EQ(Read(save), std::string("07 \0", 4)) << "the old save is carried over at start-up";
+    bool pressed = false;
+    {
+        FakeKeys keys;
+        if (keys.Open(display)) {
+            const unsigned long Down = 0xFF54, Return = 0xFF0D;
+            for (unsigned long k : {Down, Down, Down, Return, Down, Return}) keys.Press(k);
+            pressed = true;
+        }
+    }
+    if (pressed) {
+        auto saved = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (Read(save) != std::string("00 \0", 4) && std::chrono::steady_clock::now() < saved)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_EQ(Read(save), std::string("00 \0", 4)) << "the deleted save is written under home";
+    }
+
     kill(game, SIGTERM);
     EXPECT_EQ(WaitFor(game, 20), 0) << Read(root / "game.err");
     kill(server, SIGTERM);
@@ -350,8 +413,6 @@ TEST_F(Installed, RunsFromAnotherFolderDrawsItsTitleAndKeepsItsFilesUnderHome) {
 
     EXPECT_TRUE(fs::is_empty(elsewhere)) << "nothing is written into the working folder";
     EXPECT_NE(Read(log).find("Alloc memory dump"), std::string::npos) << "the log is under home";
-    EXPECT_EQ(Read(home / ".local/share/quellbore/state0.dat"), std::string("07 \0", 4))
-        << "the old save is carried over";
     EXPECT_EQ(Read(oldSave), std::string("07 \0", 4)) << "and left where it was";
     std::set<std::string> written;
     for (const auto& entry : fs::recursive_directory_iterator(prefix / "share/quellbore"))
