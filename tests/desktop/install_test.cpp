@@ -184,6 +184,35 @@ TEST_F(Installed, HelpVersionAndMistakesNeedNoDisplay) {
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
 }
 
+TEST_F(Installed, CPackMakesADebOfTheSameFiles) {
+    if (!OnPath("cpack") || !OnPath("dpkg-deb")) GTEST_SKIP() << "cpack or dpkg-deb is missing";
+    fs::path out = root / "deb";
+    std::string log;
+    ASSERT_EQ(Shell("cpack -G DEB --config '" + std::string(QUELLBORE_BUILD_DIR) + "/CPackConfig.cmake' -B '" +
+                        out.string() + "'",
+                    &log),
+              0)
+        << log;
+    fs::path deb;
+    for (const auto& entry : fs::directory_iterator(out))
+        if (entry.path().extension() == ".deb") deb = entry.path();
+    ASSERT_FALSE(deb.empty()) << log;
+    std::string contents, control;
+    ASSERT_EQ(Shell("dpkg-deb -c '" + deb.string() + "'", &contents), 0);
+    std::vector<std::string> files = {"./usr/bin/quellbore", "./usr/share/quellbore/jumper.dat",
+                                      "./usr/share/man/man6/quellbore.6",
+                                      std::string("./usr/share/applications/") + AppId + ".desktop",
+                                      std::string("./usr/share/metainfo/") + AppId + ".metainfo.xml",
+                                      std::string("./usr/share/icons/hicolor/256x256/apps/") + AppId + ".png"};
+    for (const std::string& file : files)
+        EXPECT_NE(contents.find(file), std::string::npos) << file;
+    EXPECT_EQ(contents.find("state0.dat"), std::string::npos);
+    ASSERT_EQ(Shell("dpkg-deb -f '" + deb.string() + "' Package Section Depends", &control), 0);
+    EXPECT_NE(control.find("Package: quellbore"), std::string::npos) << control;
+    EXPECT_NE(control.find("Section: games"), std::string::npos) << control;
+    EXPECT_NE(control.find("libsdl2"), std::string::npos) << control;
+}
+
 // ---------------------------------------------------------- under Xvfb
 
 struct Screen {
