@@ -6,11 +6,13 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 SOAK_FRAMES ?= 1000000
+# Where `make install` puts the game (DESTDIR is honoured for staging).
+PREFIX ?= /usr/local
 # Leaks inside system libraries (not ours) are listed in tests/lsan.supp.
 SANITIZER_ENV = LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: deps configure build play test test-plain bench fuzz soak sanitize-build test-sanitize clean
+.PHONY: deps configure build play install package test test-plain bench fuzz soak sanitize-build test-sanitize clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -23,6 +25,13 @@ build: configure
 
 play: build
 	cd $(BUILD) && ./quellbore $(ARGS)
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A .deb of the installed files, written into the build folder.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 # Every test: the plain suite, then the sanitized one with the fuzzers' short runs.
 test: test-plain test-sanitize

@@ -23,6 +23,24 @@ int ProcessWindowMessages();
 enum { UserFolderData = 0, UserFolderState = 1, UserFolderConfig = 2 };
 int GetUserFolder(int which, char* out, int size);
 
+// ------------------------------------------------ where files are found
+// The folder the game's relative names "data/..." and "./data/..." stand
+// for, from now on (file layer and ResolveDataPath); null or "" for the
+// working directory's data/, the start value. -1 when it is too long.
+int SetDataFolder(const char* folder);
+// Writes the path a game name stands for under the data folder to out
+// (the name itself when it is not under "data/"). 0, or -1 when it does
+// not fit.
+int ResolveDataPath(const char* path, char* out, int size);
+// 1 when the file layer can open the name for reading (archives
+// included), else 0.
+int CanOpenFile(const char* path);
+// Where EngineInit writes Log.txt: null for the working directory (the
+// start value), "" for no log file at all.
+int SetLogFolder(const char* folder);
+// Why the last EngineInit failed, in plain English; "" when it did not.
+const char* GetStartFailureText();
+
 // ------------------------------------------------------------------ time
 // Milliseconds since system start with bit 31 cleared. The argument is
 // ignored (the game passes one).

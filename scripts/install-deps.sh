@@ -12,6 +12,7 @@ PACKAGES=(
   libfreetype-dev libfontconfig-dev fontconfig fonts-ipafont-gothic fonts-misaki
   clang libclang-rt-14-dev
   xvfb xauth
+  desktop-file-utils appstream
 )
 
 missing=()

@@ -68,6 +68,14 @@ bool EngineCallLockHeldByThisThread();
 
 // Directory the file layer was started in (the log directory).
 const char* EngineBaseDirectory();
+// The file layer's name for a game name under "data/" once a data folder
+// is set (written into buffer); the name itself otherwise; "" when the
+// result does not fit.
+const char* EngineMapDataPath(const char* path, char* buffer, size_t size);
+// The log folder EngineInit uses: the one set, else the working directory.
+const char* EngineLogFolder(const char* workingDirectory);
+// Records the English reason of a failed start ("" clears it).
+void EngineSetStartFailure(const char* text);
 
 // ------------------------------------------------------ log (continued)
 // Starts the log in the directory: "Log.txt" there is deleted and created

@@ -345,10 +345,23 @@ int EngineInit() {
     // Full screen: this platform sets no display mode of its own; the
     // window covers the screen size at (0, 0).
 
-    // The file layer, then the log in the working directory.
+    EngineSetStartFailure("");
+    // A second copy is turned away before it opens anything, the log
+    // included: the log is the first copy's.
+    if (PlatformAcquireInstanceLock(g_Window.caption[0] ? g_Window.caption : "D123987X") != 0) {
+        EngineSetStartFailure("another copy of the game is already running");
+        g_Window.quit = 1;
+        g_Window.starting = 0;
+        return -1;
+    }
+    g_Core.instanceLockHeld = 1;
+
+    // The file layer, then the log (in the working directory unless a log
+    // folder was set).
     if (!getcwd(g_Core.baseDirectory, sizeof g_Core.baseDirectory)) g_Core.baseDirectory[0] = '\0';
     bool ok = true;
     if (FileLayerInit() == -1) {
+        EngineSetStartFailure("the file layer could not be started");
         ok = false;
     } else {
         g_Core.fileLayerUp = 1;
@@ -364,8 +377,11 @@ int EngineInit() {
             g_Core.platformUp = 1;
         }
     }
-    LogStart(g_Core.baseDirectory);
-    if (platformFailed) LogWrite("プラットフォームの初期化に失敗しました\n");
+    LogStart(EngineLogFolder(g_Core.baseDirectory));
+    if (platformFailed) {
+        LogWrite("プラットフォームの初期化に失敗しました\n");
+        EngineSetStartFailure("no display could be opened (is DISPLAY or WAYLAND_DISPLAY set?)");
+    }
     if (ok) {
         int desktopWidth = 0, desktopHeight = 0, desktopBits = 0;
         PlatformGetDesktop(&desktopWidth, &desktopHeight, &desktopBits);
@@ -373,6 +389,7 @@ int EngineInit() {
         ScreenRequest(&w, &h, &bits);
         if ((desktopBits == 24 && g_Window.windowed) || bits == 24) {
             LogWrite("このエンジンは２４ビットカラーモードに対応していません\n");
+            EngineSetStartFailure("the desktop's 24-bit colour mode is not supported");
             ok = false;
         }
     }
@@ -383,9 +400,11 @@ int EngineInit() {
         LogWrite("ＣＯＭの初期化... ");
         LogWrite("成功しました\n");
         ok = CreateMainWindow() == 0;
+        if (!ok) EngineSetStartFailure("the window could not be created");
     }
     if (ok) {
         if (InitInput() == -1) {
+            EngineSetStartFailure("keyboard and joypad input could not be started");
             ok = false;
         } else {
             g_Core.inputUp = 1;
@@ -394,7 +413,10 @@ int EngineInit() {
     if (ok) {
         InitSound();  // a program without sound still starts
         g_Core.soundUp = 1;
-        if (InitGraphics() < 0) ok = false;
+        if (InitGraphics() < 0) {
+            EngineSetStartFailure("graphics could not be started");
+            ok = false;
+        }
     }
     if (!ok) {
         RollBackStart();
@@ -471,6 +493,11 @@ int EngineEnd() {
 
 void EngineFatal(const char* message) {
     LogWrite(message);
+    if (LogFilePath()[0]) {
+        std::fprintf(stderr, "The game stopped on a fatal engine error; %s has the details.\n", LogFilePath());
+    } else {
+        std::fprintf(stderr, "The game stopped on a fatal engine error.\n");
+    }
     EngineEnd();
     std::exit(-1);
 }

@@ -573,6 +573,8 @@ void FileSetArchiveKey(const char* keyString) {
 void FileSetUseArchives(int use) { g_UseArchives = use ? 1 : 0; }
 
 int FileOpen(const char* path, int, int, int) {
+    char mapped[FilePathMax];
+    path = EngineMapDataPath(path, mapped, sizeof mapped);  // the data folder
     if (!path || !*path) return 0;
     int slot = TakeSlot();
     if (slot < 0) {

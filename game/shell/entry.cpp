@@ -17,6 +17,15 @@ namespace {
 
 constexpr int FrameMs = 16;
 
+// The real program's window choices (-1 / 0: keep what the set-up chose).
+int OverrideWindowed = -1;
+int OverrideScale = 0;
+
+void ApplyWindowOverrides() {
+    if (OverrideWindowed >= 0) ChangeWindowMode(OverrideWindowed);
+    if (OverrideScale > 0) SetWindowScale((double)OverrideScale, -1.0);
+}
+
 // Busy-waits (no sleeping) until a frame's time has passed since the last
 // frame began; a slow frame is not made up.
 void WaitForFrameStart() {
@@ -52,6 +61,7 @@ int Run(const char* startArgument, const GameLoopHooks* hooks) {
     ChangeWindowMode(1);
     SetWindowScale(2.0, -1.0);
     GameState.StartArgument = ParseStartArgument(startArgument);
+    ApplyWindowOverrides();  // the command line wins over the settings
     if (EngineInit() == -1) return -1;
     SetDrawTarget(BackScreen);
     SetDrawClip(0, 0, 256, 256);
@@ -101,6 +111,11 @@ void JoinArguments(int argc, char** argv, char* out, int size) {
         for (const char* s = argv[i]; *s && used < size - 1; ++s) out[used++] = *s;
     }
     out[used] = '\0';
+}
+
+void SetWindowOverrides(int windowed, int scale) {
+    OverrideWindowed = windowed < 0 ? -1 : (windowed ? 1 : 0);
+    OverrideScale = scale > 0 ? scale : 0;
 }
 
 int GameMain(const char* startArgument) { return Run(startArgument, nullptr); }

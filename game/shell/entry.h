@@ -8,6 +8,10 @@ int GameMain(const char* startArgument);
 // The start-up argument is every argument after the program name, joined
 // by single blanks.
 int GameMainFromArgs(int argc, char** argv);
+// Window choices applied through the engine facade right before
+// EngineInit, after the set-up's own: windowed -1 keeps, 0 full screen,
+// 1 window; scale 0 keeps, else the window scale.
+void SetWindowOverrides(int windowed, int scale);
 
 // Observers of the main loop for the headless runner and the tests. Each
 // pointer may be null. 'frame' counts the passes of the loop from 0.

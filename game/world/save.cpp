@@ -1,12 +1,14 @@
 #include "game/world/save.h"
 
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
 
-const char SavePath[] = "./data/state0.dat";
-const char SaveTempPath[] = "./data/state0.dat.tmp";
+// The save's place in the data folder until the program names another.
+char SavePath[4096] = "./data/state0.dat";
+char SaveTempPath[4096 + 8] = "./data/state0.dat.tmp";
 
 // The last value read successfully; a failed read returns it again.
 int LastLoadedStage = 0;
@@ -35,6 +37,20 @@ int ReadSaveFile(int* out) {
 }  // namespace
 
 const char* SaveFilePath() { return SavePath; }
+
+int SetSaveFilePath(const char* path) {
+    if (!path) path = "./data/state0.dat";
+    size_t n = std::strlen(path);
+    if (n >= sizeof SavePath) return -1;
+    std::memcpy(SavePath, path, n + 1);
+    // No file at all: neither name may fall back on the working folder.
+    if (n == 0) {
+        SaveTempPath[0] = '\0';
+    } else {
+        std::snprintf(SaveTempPath, sizeof SaveTempPath, "%s.tmp", SavePath);
+    }
+    return 0;
+}
 
 void FormatSaveRecord(int index, char out[SaveRecordSize]) {
     char text[16] = {};

@@ -22,5 +22,8 @@ int ReadSavedStage();
 
 // Formats the record of index into out (4 bytes).
 void FormatSaveRecord(int index, char out[SaveRecordSize]);
-// The path in use: "./data/state0.dat".
+// The path in use: "./data/state0.dat" unless set.
 const char* SaveFilePath();
+// Names the save file from now on (null: "./data/state0.dat" again; "": no
+// save file, reads give 0 and writes fail). -1 when the path is too long.
+int SetSaveFilePath(const char* path);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "engine/engine.h"
 #include "game/shell/game_state.h"
 
 int FileGrid[GridRows][GridCells];
@@ -93,5 +94,6 @@ int ReadStageFileAt(const char* path) {
 void ReadStageFile(const char* name) {
     char path[300];
     std::snprintf(path, sizeof path, "./data/%s.dat", name ? name : "");
-    ReadStageFileAt(path);
+    char inFolder[4096];
+    ReadStageFileAt(ResolveDataPath(path, inFolder, sizeof inFolder) == 0 ? inFolder : "");
 }

@@ -27,18 +27,21 @@ std::string ReadFile(const fs::path& path) {
     return all.str();
 }
 
-pid_t Start(const fs::path& program, const fs::path& workDir, const fs::path& runtimeDir) {
+// The player's folders (save, log) lie under home; stderr goes to errors.
+pid_t Start(const fs::path& program, const fs::path& workDir, const fs::path& runtimeDir,
+            const fs::path& home, const fs::path& errors = "/dev/null") {
     pid_t child = fork();
     if (child != 0) return child;
     if (chdir(workDir.c_str()) != 0) _exit(120);
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
+    setenv("HOME", home.c_str(), 1);
+    for (const char* name : {"XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CONFIG_HOME"}) unsetenv(name);
     int null = open("/dev/null", O_RDWR);
-    if (null >= 0) {
-        dup2(null, 1);
-        dup2(null, 2);
-    }
+    int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (null >= 0) dup2(null, 1);
+    if (err >= 0) dup2(err, 2);
     execl(program.c_str(), program.c_str(), (char*)nullptr);
     _exit(121);
 }
@@ -78,26 +81,32 @@ TEST(SdlProgram, RunsUnderTheDummyDriverRefusesASecondCopyAndEndsOnRequest) {
     fs::create_directories(root / "second");
     fs::create_directories(root / "run");
 
-    pid_t first = Start(program, root / "first", root / "run");
+    fs::path home = root / "home";
+    fs::path logFile = home / ".local/state/quellbore/Log.txt";
+    pid_t first = Start(program, root / "first", root / "run", home);
     ASSERT_GT(first, 0);
     // Frames are running once start-up has finished.
-    bool up = WaitForText(root / "first" / "Log.txt", "文字コードバッファの初期化を行います... 完了しました", 20);
+    bool up = WaitForText(logFile, "文字コードバッファの初期化を行います... 完了しました", 20);
     if (up) {
-        pid_t second = Start(program, root / "second", root / "run");
-        EXPECT_EQ(WaitFor(second, 20), -1) << "a second copy is refused";
-        EXPECT_NE(ReadFile(root / "second" / "Log.txt").find("二重起動されています、ソフトを終了します"),
-                  std::string::npos);
+        pid_t second = Start(program, root / "second", root / "run", home, root / "second.err");
+        EXPECT_EQ(WaitFor(second, 20), 1) << "a second copy is refused";
+        EXPECT_NE(ReadFile(root / "second.err").find("already running"), std::string::npos);
+        std::string firstLog = ReadFile(logFile);
+        EXPECT_NE(firstLog.find("文字コードバッファの初期化を行います"), std::string::npos)
+            << "the first copy's log is kept";
+        EXPECT_EQ(firstLog.find("二重起動されています"), std::string::npos);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
     }
     kill(first, SIGTERM);  // SDL turns it into its quit event
     int status = WaitFor(first, 20);
-    std::string log = ReadFile(root / "first" / "Log.txt");
+    std::string log = ReadFile(logFile);
     EXPECT_TRUE(up) << log;
     EXPECT_EQ(status, 0) << log;
     for (const char* line : {"二重起動はされていませんでした", "ウインドウの作成に成功しました",
                              "DirectInput 関連の初期化は正常に終了しました", "ＣＯＭを終了... 完了",
                              "Alloc memory dump"})
         EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+    EXPECT_TRUE(fs::is_empty(root / "first")) << "nothing is written into the working folder";
     std::error_code ec;
     fs::remove_all(root, ec);
 }

@@ -70,6 +70,10 @@ std::string CompileMusic(const std::string& sourcePath, std::vector<float>& left
 std::string WriteOgg(const std::vector<float>& left, const std::vector<float>& right, int rate,
                      const std::string& path);
 
+// The desktop icons OUT_DIR/quellbore-SIZE.png (16 to 256 pixels) from the
+// picture sources.
+std::string WriteIcons(const std::string& picturesDir, const std::string& outDir);
+
 // Shared text helpers.
 bool ReadTextFile(const std::string& path, std::string& text);
 std::vector<std::string> SplitWords(const std::string& line);

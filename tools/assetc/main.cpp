@@ -6,6 +6,7 @@
 //   assetc preview SOURCE.pic OUT.png [SCALE]   a picture as PNG, enlarged
 //   assetc mockup  ASSETS_DIR KIND OUT.png      a game screen put together
 //                                               from the picture sources
+//   assetc icons   PICTURES_DIR OUT_DIR         the desktop icons, 16 to 256 px
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -203,7 +204,8 @@ int main(int argc, char** argv) {
         fprintf(stderr,
                 "usage: assetc picture|sound|music SOURCE OUT\n"
                 "       assetc preview SOURCE.pic OUT.png [SCALE]\n"
-                "       assetc mockup ASSETS_DIR KIND OUT.png\n");
+                "       assetc mockup ASSETS_DIR KIND OUT.png\n"
+                "       assetc icons PICTURES_DIR OUT_DIR\n");
         return 2;
     }
     std::string mode = argv[1], src = argv[2], out = argv[3], tmp = out + ".tmp";
@@ -232,6 +234,9 @@ int main(int argc, char** argv) {
         err = CompileMusic(src, l, r);
         if (!err.empty()) return Fail(err);
         err = WriteOgg(l, r, kSampleRate, tmp);
+    } else if (mode == "icons") {
+        err = WriteIcons(src, out);  // PICTURES_DIR OUT_DIR
+        return err.empty() ? 0 : Fail(err);
     } else if (mode == "mockup") {
         if (argc < 5) return Fail("mockup ASSETS_DIR KIND OUT.png");
         return Mockup(src, atoi(argv[3]), argv[4]);

@@ -146,6 +146,14 @@ int PlatformInit() {
         std::fprintf(stderr, "SDL video could not start: %s\n", SDL_GetError());
         return -1;
     }
+    // With no display answering, SDL falls back on its invisible offscreen
+    // driver and the player would see nothing; only a request by name runs
+    // without a screen.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver && std::strcmp(driver, "offscreen") == 0 && !SDL_getenv("SDL_VIDEODRIVER")) {
+        SDL_QuitSubSystem(OwnSubsystems);
+        return -1;
+    }
     // Key presses are read as keys; no text input method.
     SDL_StopTextInput();
     g_Sdl.padsInitialised = SDL_InitSubSystem(PadSubsystems) == 0;
