@@ -45,6 +45,9 @@ struct FocusPause : ::testing::Test {
     }
     void TearDown() override {
         EngineEnd();
+        // The ended engine's quit flag would end the blocking plays of the
+        // sound tests that follow in this program.
+        g_Window.quit = 0;
         EngineSetInactivePassHook(nullptr);
         SoundSetThreadPaused(0);
         std::filesystem::current_path(previous);
