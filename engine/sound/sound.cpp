@@ -785,6 +785,8 @@ int LoadSoundFile(const char* path, int bufferCount, int unionHandle) {
     return handle;
 }
 
+// The memory-sound path runs without the sound lock; sound.h says why
+// that is safe.
 int PlaySoundHandle(int handle, int playType, int fromStart) {
     if (!g_Layer.running) return -1;
     SoundRecord* r = FindSound(handle);
