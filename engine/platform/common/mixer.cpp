@@ -32,6 +32,10 @@ struct SourceView {
     uint32_t windowStart, windowFrames;
     uint32_t cursorFrame;  // the frame the cursor delivers next
     int cursorEnded;       // it delivers nothing more from cursorFrame on
+    // Frame 0 kept aside: a loop's last frame is interpolated towards it,
+    // which must not send the cursor back and forth.
+    uint8_t head[4];
+    int headKept;
 };
 
 struct MixBuffer {
@@ -179,6 +183,10 @@ void FillWindow(MixBuffer* b, uint32_t frame) {
                 (size_t)(count - got) * b->blockAlign);
     v.windowStart = frame;
     v.windowFrames = count;
+    if (frame == 0 && count > 0) {
+        std::memcpy(v.head, v.window, b->blockAlign);
+        v.headKept = 1;
+    }
 }
 
 // The samples of one frame; mono gives the same on both sides.
@@ -188,12 +196,18 @@ inline void FrameAt(MixBuffer* b, uint32_t frame, int* left, int* right) {
         d = b->memory->data + (size_t)frame * b->blockAlign;
     } else {
         SourceView& v = b->view;
-        if (frame - v.windowStart >= v.windowFrames) FillWindow(b, frame);
-        if (frame - v.windowStart >= v.windowFrames) {
-            *left = *right = 0;  // no memory for the window
-            return;
+        if (frame - v.windowStart < v.windowFrames) {
+            d = v.window + (size_t)(frame - v.windowStart) * b->blockAlign;
+        } else if (frame == 0 && v.headKept) {
+            d = v.head;
+        } else {
+            FillWindow(b, frame);
+            if (frame - v.windowStart >= v.windowFrames) {
+                *left = *right = 0;  // no memory for the window
+                return;
+            }
+            d = v.window + (size_t)(frame - v.windowStart) * b->blockAlign;
         }
-        d = v.window + (size_t)(frame - v.windowStart) * b->blockAlign;
     }
     if (b->format.bitsPerSample == 8) {
         *left = ((int)d[0] - 128) << 8;
