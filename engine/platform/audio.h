@@ -161,7 +161,8 @@ void MixerLock();
 void MixerUnlock();
 void MixerCatchUp();
 // Buffers of more than `bytes` bytes fail to be made, as on a device out of
-// memory (0: no limit, the start value). For tests of the failure paths.
+// memory, until the mixer stops (0: no limit, the start value). For tests
+// of the failure paths.
 void MixerSetBufferLimit(uint32_t bytes);
 // Called by the mixer, with its lock held, before every query or change:
 // a backend whose device is driven by a clock renders what is due.

@@ -305,6 +305,7 @@ void MixerStop() {
     for (int i = g_bufferEnd - 1; i >= 0; --i) FreeBuffer(i);
     g_bufferEnd = 0;
     g_running = 0;
+    g_bufferLimit = 0;
 }
 
 void MixerRenderLocked(int16_t* out, int frames) {
