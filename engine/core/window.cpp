@@ -10,6 +10,7 @@
 #include "engine/core/core_internal.h"
 #include "engine/core/modules.h"
 #include "engine/engine.h"
+#include "engine/platform/audio.h"
 #include "engine/platform/platform.h"
 
 EngineWindowState g_Window;
@@ -73,6 +74,8 @@ void SetActive(int active) {
     g_Window.active = active;
     if (was && !active && g_Window.windowed) InputReleaseOnDeactivate();
     if (!was && active) InputReacquire();
+    // The game stands still in the background, and so does its sound.
+    if (was != active) AudioSetOutputPaused(!active);
 }
 
 void Dispatch(const PlatformEvent& event) {

@@ -33,8 +33,8 @@ ImageRecord* NewRecord() {
     ImageRecord* record = static_cast<ImageRecord*>(EngineAllocZeroed(sizeof(ImageRecord)));
     if (!record) EngineFatal("メモリの確保に失敗しました\n");
     record->check = g_Images.checkCounter;
-    g_Images.checkCounter = (g_Images.checkCounter + 1) % ImageCheckCount;
-    record->handle = slot | ((record->check | 0x800) << 16);
+    g_Images.checkCounter = NextHandleCheck(g_Images.checkCounter);
+    record->handle = MakeHandle(ImageHandleKind, record->check, slot);
     record->movieLink = -1;
     g_ImageRecords[slot] = record;
     ++g_Images.count;

@@ -8,16 +8,17 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/core/handle.h"
+
 struct EngineStream;
 
 // ------------------------------------------------------------- handles
-// Bits 27 ... 30 kind (1), bits 16 ... 26 check number, bit 15 clear,
-// bits 0 ... 14 slot. The first image of a run is 0x08000000, the second
-// 0x08010001.
+// As engine/core/handle.h encodes them, kind 1. The first image of a run is
+// 0x08000000, the second 0x08010001.
 enum {
-    ImageSlotCount = 0x8000,
-    ImageHandleKind = 1,
-    ImageCheckCount = 2048,
+    ImageSlotCount = HandleSlotCount,
+    ImageHandleKind = HandleKindImage,
+    ImageCheckCount = HandleCheckCount,
     // Largest side and largest 8-bit RGBA buffer a decoder accepts.
     ImageMaxSide = 16384,
 };
@@ -85,10 +86,10 @@ extern ImageRecord* g_ImageRecords[ImageSlotCount];
 // The record of a valid handle, or null for anything else. Inline: every
 // draw asks it.
 inline ImageRecord* GetImage(int handle) {
-    if (handle < 0) return nullptr;
-    if (((handle >> 27) & 0xF) != ImageHandleKind || (handle & 0x8000)) return nullptr;
-    ImageRecord* record = g_ImageRecords[handle & 0x7FFF];
-    if (!record || record->check != ((handle >> 16) & 0x7FF)) return nullptr;
+    const int slot = HandleSlot(handle, ImageHandleKind);
+    if (slot < 0) return nullptr;
+    ImageRecord* record = g_ImageRecords[slot];
+    if (!record || record->check != HandleCheck(handle)) return nullptr;
     return record;
 }
 // The record in a slot (0 ... 32767) or null.

@@ -8,6 +8,12 @@
 // of 44100 Hz 16-bit stereo, converting each buffer's rate with linear
 // interpolation; a buffer's play cursor advances with what the device has
 // consumed. All Audio* functions are thread-safe.
+//
+// The mixer lock guards every buffer and the device stream. It is the
+// innermost lock of the sound path: the engine's call lock and sound lock
+// may be held when an Audio* function takes it, never the other way round.
+// Nothing called under it takes another engine lock except the tracked
+// allocator's (a source's functions below may allocate).
 #pragma once
 
 #include <cstdint>
@@ -102,6 +108,39 @@ int AudioLock(int buffer, uint32_t offset, uint32_t bytes, void** part1,
 int AudioUnlock(int buffer, void* part1, uint32_t bytes1, void* part2,
                 uint32_t bytes2);
 
+// ------------------------------------------------------ source buffers
+// A buffer may take its samples from a source instead of memory of its own:
+// the mixer asks the source for frames while it mixes, so music can stay
+// compressed and be decoded as it plays. A buffer and its duplicates share
+// the source; each reads it through a cursor of its own, opened when the
+// buffer first needs frames and closed when it stops. Past the frames the
+// source delivers, up to the buffer's size, the buffer holds silence. The
+// functions run under the mixer lock on whichever thread mixes; they must
+// not call Audio* functions.
+struct AudioSourceFunctions {
+    // A new cursor at frame 0, or null (the buffer then plays silence).
+    void* (*openCursor)(void* source);
+    // Moves the cursor to a frame. 0, or -1: the cursor then delivers nothing.
+    int (*seekCursor)(void* cursor, uint32_t frame);
+    // Up to `frames` whole frames into out; the frames delivered, 0 at the end.
+    uint32_t (*readCursor)(void* cursor, void* out, uint32_t frames);
+    void (*closeCursor)(void* cursor);
+    // The last buffer over the source is gone.
+    void (*releaseSource)(void* source);
+};
+// A buffer of `bytes` bytes whose samples come from the source. On success
+// the buffer owns the source (releaseSource runs when the last buffer over
+// it is released); on failure (-1) the caller keeps it. The buffer cannot
+// be locked for writing.
+int AudioCreateSourceBuffer(const AudioFormat* format, uint32_t bytes, int flags,
+                            const AudioSourceFunctions* functions, void* source);
+
+// Silences the whole output while the program is in the background: every
+// buffer keeps its place and status, and nothing moves on until the output
+// is resumed. The device itself keeps running.
+void AudioSetOutputPaused(int paused);
+int AudioOutputPaused();
+
 // --------------------------------------- mixer side, used by the backends
 
 // Resets the mixer for a device of `rate` frames per second.
@@ -121,6 +160,10 @@ int MixerAnyPlayingLocked();
 void MixerLock();
 void MixerUnlock();
 void MixerCatchUp();
+// Buffers of more than `bytes` bytes fail to be made, as on a device out of
+// memory, until the mixer stops (0: no limit, the start value). For tests
+// of the failure paths.
+void MixerSetBufferLimit(uint32_t bytes);
 // Called by the mixer, with its lock held, before every query or change:
 // a backend whose device is driven by a clock renders what is due.
 void AudioBackendCatchUpLocked();

@@ -1,13 +1,16 @@
 // Sound handles: the sound table, loading into memory or streamed sounds,
 // playback on the platform's buffers, the sound thread that refills
-// streams, and the layer's start and end.
+// streams, and the layer's start and end. The threads and locks are
+// described in sound.h.
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <thread>
 
 #include "engine/core/core.h"
+#include "engine/core/handle.h"
 #include "engine/core/modules.h"
 #include "engine/engine.h"
 #include "engine/files/files.h"
@@ -16,17 +19,21 @@
 
 namespace {
 
-constexpr int HandleKindSound = 0x10000000;
-constexpr int HandleKindMask = 0x78000000;
 constexpr int NothingWritten = -800;
 constexpr uint32_t SilentBufferBytes = 400;
 constexpr int MemorySound = 0;
 constexpr int StreamedSound = 1;
 
+// The sound thread's hand-over at shut-down.
+enum SoundThreadState {
+    SoundThreadRunning = 0,
+    SoundThreadStopAsked = 1,
+    SoundThreadStopped = 2,
+};
+
 struct StreamEntry {
     int8_t loopCount;
-    int sourceType;  // 0: a file image in memory
-    uint8_t* data;
+    uint8_t* data;  // the entry's own copy of the file image
     size_t size;
     MemoryStream stream;
     SoundDecoder decoder;
@@ -42,10 +49,10 @@ struct SoundRecord {
     int volume, pan, frequency;
     SoundWaveFormat format;
     int decoderKind;
-    // memory sound
-    uint8_t* pcm;
+    // memory sound: the samples live once, in the platform buffers, shared
+    // by the duplicates (the mixer counts the references)
     uint64_t pcmBytes;
-    int* pcmRefs;
+    int compressed;  // kept as the file image and decoded as it is mixed
     // streamed sound
     StreamEntry* entries[SoundMaxStreamEntries];
     int entryCount;
@@ -71,8 +78,6 @@ struct SoundRecord {
 struct SoundLayer {
     int running;  // the device object exists
     int silentBuffer;
-    int loadMode;
-    int oggSampleSize;
     SoundRecord* streams;
 };
 
@@ -84,8 +89,10 @@ int g_NextSlot;
 int g_NextCheck;
 
 std::thread g_Thread;
-std::atomic<int> g_ThreadStop{2};
+std::atomic<int> g_ThreadStop{SoundThreadStopped};
 std::atomic<int> g_ThreadPaused{0};
+std::mutex g_ThreadWakeLock;
+std::condition_variable g_ThreadWake;
 
 // Messages ending in a newline go out as they are; others become a line.
 void LogLine(const char* text) {
@@ -97,10 +104,10 @@ void LogLine(const char* text) {
 // ------------------------------------------------------------ the table
 
 SoundRecord* FindSound(int handle) {
-    if (handle < 0 || (handle & HandleKindMask) != HandleKindSound || (handle & 0x8000)) return nullptr;
-    int slot = handle & 0x7FFF;
+    const int slot = HandleSlot(handle, HandleKindSound);
+    if (slot < 0) return nullptr;
     SoundRecord* r = g_Slots[slot];
-    if (!r || r->check != ((handle >> 16) & 0x7FF)) return nullptr;
+    if (!r || r->check != HandleCheck(handle)) return nullptr;
     return r;
 }
 
@@ -121,8 +128,8 @@ int AddSound() {
         return -1;
     }
     r->check = g_NextCheck;
-    g_NextCheck = g_NextCheck >= 2047 ? 0 : g_NextCheck + 1;
-    r->handle = HandleKindSound | (r->check << 16) | slot;
+    g_NextCheck = NextHandleCheck(g_NextCheck);
+    r->handle = MakeHandle(HandleKindSound, r->check, slot);
     r->writePos = NothingWritten;
     r->guardPos = -1;
     g_Slots[slot] = r;
@@ -161,14 +168,6 @@ int DeleteSound(int handle) {
         AudioStop(r->streamBuffer);
         AudioReleaseBuffer(r->streamBuffer);
     }
-    if (r->pcmRefs) {
-        if (--*r->pcmRefs <= 0) {
-            EngineFree(r->pcmRefs);
-            if (r->pcm) EngineFree(r->pcm);
-        }
-    } else if (r->pcm) {
-        EngineFree(r->pcm);
-    }
     for (int i = 0; i < r->entryCount; ++i) {
         StreamEntry* e = r->entries[i];
         if (!e) continue;
@@ -178,7 +177,7 @@ int DeleteSound(int handle) {
         EngineFree(e);
     }
     UnlinkStream(r);
-    int slot = handle & 0x7FFF;
+    int slot = HandleSlot(handle, HandleKindSound);
     EngineFree(r);
     g_Slots[slot] = nullptr;
     --g_SoundCount;
@@ -376,17 +375,79 @@ void PrepareStream(SoundRecord* r) {
     RefillStream(r);
 }
 
+// ---------------------------------------------- compressed memory sounds
+// An Ogg Vorbis memory sound stays the file image it was loaded from; each
+// of its playing buffers decodes it through a cursor of its own as the
+// mixer needs frames, which gives the samples a full decode at load would
+// have given (silence past what the data holds, up to the claimed length).
+
+struct CompressedSound {
+    uint8_t* image;
+    size_t size;
+};
+
+struct CompressedCursor {
+    MemoryStream stream;
+    SoundDecoder decoder;
+};
+
+void* OpenCompressedCursor(void* source) {
+    const CompressedSound* s = (const CompressedSound*)source;
+    CompressedCursor* c = (CompressedCursor*)EngineAllocZeroed(sizeof(CompressedCursor));
+    if (!c) return nullptr;
+    MemoryStreamOpen(&c->stream, s->image, s->size);
+    if (SoundDecoderSetup(&c->decoder, &c->stream) != 0) {
+        MemoryStreamClose(&c->stream);
+        EngineFree(c);
+        return nullptr;
+    }
+    return c;
+}
+
+int SeekCompressedCursor(void* cursor, uint32_t frame) {
+    return SoundDecoderSeek(&((CompressedCursor*)cursor)->decoder, frame);
+}
+
+uint32_t ReadCompressedCursor(void* cursor, void* out, uint32_t frames) {
+    SoundDecoder* d = &((CompressedCursor*)cursor)->decoder;
+    const uint32_t k = d->format.blockAlign;
+    return (uint32_t)(SoundDecoderRead(d, out, (size_t)frames * k) / k);
+}
+
+void CloseCompressedCursor(void* cursor) {
+    CompressedCursor* c = (CompressedCursor*)cursor;
+    SoundDecoderEnd(&c->decoder);
+    MemoryStreamClose(&c->stream);
+    EngineFree(c);
+}
+
+void ReleaseCompressedSound(void* source) {
+    CompressedSound* s = (CompressedSound*)source;
+    EngineFree(s->image);
+    EngineFree(s);
+}
+
+const AudioSourceFunctions CompressedSoundFunctions = {
+    OpenCompressedCursor, SeekCompressedCursor, ReadCompressedCursor,
+    CloseCompressedCursor, ReleaseCompressedSound,
+};
+
 // ------------------------------------------------------------- loading
 
-int MakeMemoryBuffers(SoundRecord* r, int n, const SoundWaveFormat* f, uint32_t bytes) {
+// Buffer 0 and its duplicates; over a compressed sound when one is given
+// (buffer 0 then owns it).
+int MakeMemoryBuffers(SoundRecord* r, int n, const SoundWaveFormat* f, uint32_t bytes,
+                      CompressedSound* compressed) {
     r->bufferCount = 0;
     if (n <= 0) return 0;
     AudioFormat af = {f->channels, f->bitsPerSample, (int)f->samplesPerSec};
-    int id = AudioCreateBuffer(&af, bytes,
-                               AudioBufferStatic | AudioBufferVolumeControl | AudioBufferPanControl |
-                                   AudioBufferFrequencyControl | AudioBufferGlobalFocus);
-    if (id <= 0) id = AudioCreateBuffer(&af, bytes, AudioBufferStatic | AudioBufferVolumeControl |
-                                                        AudioBufferPanControl);
+    auto create = [&](int flags) {
+        return compressed ? AudioCreateSourceBuffer(&af, bytes, flags, &CompressedSoundFunctions, compressed)
+                          : AudioCreateBuffer(&af, bytes, flags);
+    };
+    int id = create(AudioBufferStatic | AudioBufferVolumeControl | AudioBufferPanControl |
+                    AudioBufferFrequencyControl | AudioBufferGlobalFocus);
+    if (id <= 0) id = create(AudioBufferStatic | AudioBufferVolumeControl | AudioBufferPanControl);
     if (id <= 0) {
         LogLine("DirectSoundBuffer の作成に失敗しました\n");
         return -1;
@@ -402,7 +463,9 @@ int MakeMemoryBuffers(SoundRecord* r, int n, const SoundWaveFormat* f, uint32_t 
     return 0;
 }
 
-int AddStreamEntry(SoundRecord* r, const uint8_t* image, size_t size) {
+// *fatal is set when the stream's buffer cannot be made: the caller ends
+// the process once it has let go of the sound lock.
+int AddStreamEntry(SoundRecord* r, const uint8_t* image, size_t size, int* fatal) {
     MemoryStream source;
     if (!image) {
         LogLine("ＷＡＶファイルのストリームイメージハンドルの作成に失敗しました \n");
@@ -435,7 +498,6 @@ int AddStreamEntry(SoundRecord* r, const uint8_t* image, size_t size) {
         e->data = copy;
         e->size = size;
         e->loopCount = 0;
-        e->sourceType = 0;
         MemoryStreamOpen(&e->stream, e->data, e->size);
         if (SoundDecoderSetup(&e->decoder, &e->stream) != 0) {
             LogLine("音声データのオープンに失敗しました");
@@ -443,15 +505,21 @@ int AddStreamEntry(SoundRecord* r, const uint8_t* image, size_t size) {
         }
         const SoundWaveFormat* f = &e->decoder.format;
         if (r->entryCount == 0) {
-            r->format = *f;
-            r->decoderKind = e->decoder.kind;
-            SoundComputeSpans(f->avgBytesPerSec, f->blockAlign, &r->spans);
+            SoundStreamSpans spans;
+            SoundComputeSpans(f->avgBytesPerSec, f->blockAlign, &spans);
             AudioFormat af = {f->channels, f->bitsPerSample, (int)f->samplesPerSec};
-            r->streamBuffer = AudioCreateBuffer(
-                &af, r->spans.size,
+            const int buffer = AudioCreateBuffer(
+                &af, spans.size,
                 AudioBufferStatic | AudioBufferVolumeControl | AudioBufferPanControl |
                     AudioBufferFrequencyControl | AudioBufferGlobalFocus | AudioBufferAccurateCursor);
-            if (r->streamBuffer <= 0) EngineFatal("ストリーム風サウンドバッファの作成に失敗しました");
+            if (buffer <= 0) {
+                *fatal = 1;
+                break;
+            }
+            r->format = *f;
+            r->decoderKind = e->decoder.kind;
+            r->spans = spans;
+            r->streamBuffer = buffer;
             r->kind = StreamedSound;
             r->frequency = (int)f->samplesPerSec;
             LinkStream(r);
@@ -467,7 +535,7 @@ int AddStreamEntry(SoundRecord* r, const uint8_t* image, size_t size) {
             if (e->data) EngineFree(e->data);
             EngineFree(e);
         }
-        LogLine("ＷＡＶファイルのストリームイメージのセットアップに失敗しました \n");
+        if (!*fatal) LogLine("ＷＡＶファイルのストリームイメージのセットアップに失敗しました \n");
         MemoryStreamClose(&source);
         return -1;
     }
@@ -480,16 +548,34 @@ int AddStreamEntry(SoundRecord* r, const uint8_t* image, size_t size) {
     return 0;
 }
 
-int MakeStreamedSound(SoundRecord* r, const uint8_t* image, size_t size) {
-    g_Layer.loadMode = 2;
-    int result = AddStreamEntry(r, image, size);
-    g_Layer.loadMode = 0;
-    return result;
+// An Ogg Vorbis memory sound: the buffers take over the file image.
+int MakeCompressedSound(SoundRecord* r, uint8_t** image, size_t size, const SoundWaveFormat* format,
+                        uint64_t total, int bufferCount, int* fatal) {
+    CompressedSound* compressed = (CompressedSound*)EngineAllocZeroed(sizeof(CompressedSound));
+    if (!compressed) {
+        LogLine("音声ファイルを格納するメモリ領域の確保に失敗しました");
+        return -1;
+    }
+    compressed->image = *image;
+    compressed->size = size;
+    if (MakeMemoryBuffers(r, bufferCount, format, (uint32_t)total, compressed) != 0) {
+        EngineFree(compressed);
+        return AddStreamEntry(r, *image, size, fatal) == 0 ? r->handle : -1;
+    }
+    if (r->bufferCount > 0) *image = nullptr;  // owned by the buffers now
+    else EngineFree(compressed);            // no buffer: nothing plays it
+    r->kind = MemorySound;
+    r->compressed = 1;
+    r->frequency = (int)format->samplesPerSec;
+    r->format = *format;
+    r->pcmBytes = total;
+    return r->handle;
 }
 
 // Makes the sound from a whole file image; the handle it made (possibly
-// half-made on failure) goes to *made.
-int MakeSoundFromImage(const uint8_t* image, size_t size, int bufferCount, int* made) {
+// half-made on failure) goes to *made. A compressed memory sound takes the
+// image over and clears *image.
+int MakeSoundFromImage(uint8_t** image, size_t size, int bufferCount, int* made, int* fatal) {
     *made = -1;
     int handle = AddSound();
     if (handle < 0) return -1;
@@ -497,7 +583,7 @@ int MakeSoundFromImage(const uint8_t* image, size_t size, int bufferCount, int* 
     SoundRecord* r = FindSound(handle);
 
     MemoryStream ms;
-    MemoryStreamOpen(&ms, image, size);
+    MemoryStreamOpen(&ms, *image, size);
     SoundDecoder dec;
     if (SoundDecoderSetup(&dec, &ms) != 0) {
         LogLine("音声ファイルのＰＣＭへの変換に失敗しました");
@@ -505,7 +591,24 @@ int MakeSoundFromImage(const uint8_t* image, size_t size, int bufferCount, int* 
     }
     const SoundWaveFormat format = dec.format;
     const uint64_t total = SoundDecoderTotalBytes(&dec);
-    uint8_t* pcm = total <= 0xFFFFFFFFull ? (uint8_t*)EngineAlloc((size_t)total) : nullptr;
+    r->decoderKind = dec.kind;
+    // The length the decoder reports decides before anything is decoded:
+    // a sound longer than 180 seconds (or one that only claims to be) is
+    // streamed, and is never held whole.
+    if (SoundWouldStream(total, format.avgBytesPerSec)) {
+        SoundDecoderEnd(&dec);
+        MemoryStreamClose(&ms);
+        return AddStreamEntry(r, *image, size, fatal) == 0 ? handle : -1;
+    }
+    if (dec.kind == SoundDecoderVorbis) {
+        SoundDecoderEnd(&dec);
+        MemoryStreamClose(&ms);
+        return MakeCompressedSound(r, image, size, &format, total, bufferCount, fatal);
+    }
+
+    // Wave data: decoded once into the platform buffer, which holds the
+    // only copy (at most 180 seconds, bounded by the data chunk).
+    uint8_t* pcm = (uint8_t*)EngineAlloc((size_t)total);
     if (!pcm) {
         LogLine("音声ファイルを格納するメモリ領域の確保に失敗しました");
         SoundDecoderEnd(&dec);
@@ -520,44 +623,37 @@ int MakeSoundFromImage(const uint8_t* image, size_t size, int bufferCount, int* 
     }
     if (filled < total)
         std::memset(pcm + filled, format.bitsPerSample == 8 ? 128 : 0, (size_t)(total - filled));
-    r->decoderKind = dec.kind;
     SoundDecoderEnd(&dec);
     MemoryStreamClose(&ms);
 
-    if (SoundWouldStream(total, format.avgBytesPerSec) ||
-        MakeMemoryBuffers(r, bufferCount, &format, (uint32_t)total) != 0) {
+    if (MakeMemoryBuffers(r, bufferCount, &format, (uint32_t)total, nullptr) != 0) {
         EngineFree(pcm);
-        return MakeStreamedSound(r, image, size) == 0 ? handle : -1;
+        return AddStreamEntry(r, *image, size, fatal) == 0 ? handle : -1;
     }
     r->kind = MemorySound;
     r->frequency = (int)format.samplesPerSec;
-    r->pcmRefs = (int*)EngineAlloc(sizeof(int));
-    if (!r->pcmRefs) {
-        LogLine("サウンドデータの参照数を保存するメモリ領域の確保に失敗しました");
-        EngineFree(pcm);
-        return -1;
-    }
     r->format = format;
-    r->pcm = pcm;
     r->pcmBytes = total;
-    *r->pcmRefs = 1;
     // Duplicates share buffer 0's sample memory: one copy fills them all.
+    int result = handle;
     if (r->bufferCount > 0) {
         void* p1 = nullptr;
         void* p2 = nullptr;
         uint32_t n1 = 0, n2 = 0;
         if (AudioLock(r->buffers[0], 0, (uint32_t)total, &p1, &n1, &p2, &n2) != 0) {
             LogLine("サウンドデータの転送に失敗しました_1");
-            return -1;
-        }
-        std::memcpy(p1, pcm, n1);
-        if (p2 && n2) std::memcpy(p2, pcm + n1, n2);
-        if (AudioUnlock(r->buffers[0], p1, n1, p2, n2) != 0) {
-            LogLine("サウンドデータの転送に失敗しました_2");
-            return -1;
+            result = -1;
+        } else {
+            std::memcpy(p1, pcm, n1);
+            if (p2 && n2) std::memcpy(p2, pcm + n1, n2);
+            if (AudioUnlock(r->buffers[0], p1, n1, p2, n2) != 0) {
+                LogLine("サウンドデータの転送に失敗しました_2");
+                result = -1;
+            }
         }
     }
-    return handle;
+    EngineFree(pcm);
+    return result;
 }
 
 // Reads a whole file through the file layer. 0, -1 open failed, -2 no memory.
@@ -614,13 +710,17 @@ int PlayStreamed(SoundRecord* r, int handle, int playType, int fromStart) {
 }
 
 // The sound thread: a refill pass every 30 ms until it is asked to stop.
+// The stop request also cuts its sleep short, so that shut-down does not
+// wait for the rest of a period.
 void SoundThreadMain() {
     AudioRaiseThreadPriority();
-    while (g_ThreadStop.load() != 1) {
+    while (g_ThreadStop.load() != SoundThreadStopAsked) {
         if (!g_ThreadPaused.load()) SoundThreadPass();
-        std::this_thread::sleep_for(std::chrono::milliseconds(SoundThreadPeriodMs));
+        std::unique_lock<std::mutex> hold(g_ThreadWakeLock);
+        g_ThreadWake.wait_for(hold, std::chrono::milliseconds(SoundThreadPeriodMs),
+                              [] { return g_ThreadStop.load() == SoundThreadStopAsked; });
     }
-    g_ThreadStop.store(2);
+    g_ThreadStop.store(SoundThreadStopped);
 }
 
 void LogDeviceReport() {
@@ -656,28 +756,37 @@ void SoundUnlock() { g_SoundLock.unlock(); }
 int LoadSoundFile(const char* path, int bufferCount, int unionHandle) {
     (void)unionHandle;  // no union: every load makes its own handle
     if (!g_Layer.running || !path) return -1;
-    std::lock_guard<std::recursive_mutex> hold(g_SoundLock);
     if (bufferCount > SoundMaxBuffers) bufferCount = SoundMaxBuffers;
     if (bufferCount < 0) bufferCount = 0;
-    uint8_t* image = nullptr;
-    size_t size = 0;
-    int read = ReadWholeFile(path, &image, &size);
-    if (read != 0) {
-        if (read == -1) LogWriteFormat("右記のファイルのオープンに失敗しました：%s", path);
-        else LogWriteFormat("右記のファイルのロードに必要なメモリの確保に失敗しました：%s", path);
-        LogWriteFormat("右記の音声ファイルのロードに失敗しました_1：%s", path);
-        return -1;
+    int handle = -1;
+    int fatal = 0;
+    {
+        std::lock_guard<std::recursive_mutex> hold(g_SoundLock);
+        uint8_t* image = nullptr;
+        size_t size = 0;
+        int read = ReadWholeFile(path, &image, &size);
+        if (read != 0) {
+            if (read == -1) LogWriteFormat("右記のファイルのオープンに失敗しました：%s", path);
+            else LogWriteFormat("右記のファイルのロードに必要なメモリの確保に失敗しました：%s", path);
+            LogWriteFormat("右記の音声ファイルのロードに失敗しました_1：%s", path);
+            return -1;
+        }
+        int made = -1;
+        handle = MakeSoundFromImage(&image, size, bufferCount, &made, &fatal);
+        if (handle < 0 && !fatal) {
+            LogWriteFormat("右記の音声ファイルのロードに失敗しました_2：%s", path);
+            if (made >= 0) DeleteSound(made);
+        }
+        if (image) EngineFree(image);
     }
-    int made = -1;
-    int handle = MakeSoundFromImage(image, size, bufferCount, &made);
-    if (handle < 0) {
-        LogWriteFormat("右記の音声ファイルのロードに失敗しました_2：%s", path);
-        if (made >= 0) DeleteSound(made);
-    }
-    EngineFree(image);
+    // Outside the sound lock: the shut-down waits for the sound thread,
+    // which may be waiting for it.
+    if (fatal) EngineFatal("ストリーム風サウンドバッファの作成に失敗しました");
     return handle;
 }
 
+// The memory-sound path runs without the sound lock; sound.h says why
+// that is safe.
 int PlaySoundHandle(int handle, int playType, int fromStart) {
     if (!g_Layer.running) return -1;
     SoundRecord* r = FindSound(handle);
@@ -786,15 +895,13 @@ int InitSound() {
             AudioPlay(g_Layer.silentBuffer, 1);
         }
     }
-    g_Layer.loadMode = 0;
-    g_Layer.oggSampleSize = 2;
     LogDeviceReport();
 
     // A fresh layer starts a fresh table.
     DeleteAllSounds();
     g_NextSlot = 0;
     g_NextCheck = 0;
-    g_ThreadStop.store(0);
+    g_ThreadStop.store(SoundThreadRunning);
     g_Thread = std::thread(SoundThreadMain);
     LogLine("DirectSound の初期化は正常に終了しました\n");
     return 0;
@@ -803,9 +910,13 @@ int InitSound() {
 int EndSound() {
     if (!g_Layer.running) return -1;
     if (g_Thread.joinable()) {
-        g_ThreadStop.store(1);
+        {
+            std::lock_guard<std::mutex> hold(g_ThreadWakeLock);
+            g_ThreadStop.store(SoundThreadStopAsked);
+        }
+        g_ThreadWake.notify_all();
         int quit = 0;
-        while (g_ThreadStop.load() != 2) {
+        while (g_ThreadStop.load() != SoundThreadStopped) {
             // Messages are served while waiting, as long as the program is
             // not quitting; the thread is waited for either way.
             if (!quit && !g_Window.ending && ProcessWindowMessages() != 0) quit = 1;
@@ -834,6 +945,7 @@ int SoundGetInfo(int handle, SoundInfo* info) {
     if (!r || !info) return -1;
     std::memset(info, 0, sizeof *info);
     info->streamed = r->kind == StreamedSound;
+    info->compressed = r->compressed;
     info->bufferCount = r->bufferCount;
     for (int i = 0; i < r->bufferCount; ++i) info->buffers[i] = r->buffers[i];
     info->lastBuffer = r->lastBuffer;

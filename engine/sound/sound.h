@@ -133,6 +133,31 @@ struct SoundStreamSpans {
 void SoundComputeSpans(uint32_t avgBytesPerSec, uint32_t blockAlign, SoundStreamSpans* spans);
 
 // ---------------------------------------------------- the sound layer
+//
+// Threads and locks. The game's thread loads, plays, queries, stops and (at
+// the end) deletes sounds; the sound thread refills streamed sounds every
+// 30 ms; the mixer runs on the device's thread (SDL) or on whichever thread
+// asks the headless device something. Three locks, always taken in this
+// order and never the other way round:
+//   1. the engine's call lock (engine/core): EngineInit, EngineEnd and the
+//      message pump. InitSound and EndSound run under it.
+//   2. the sound lock (recursive, here): the sound table (slots, count,
+//      next-slot hint, check numbers), the list of streamed sounds and every
+//      streamed sound's refill state. Loading, the streamed play and stop,
+//      preparing and refilling hold it.
+//   3. the mixer lock (engine/platform/common/mixer.cpp): the platform
+//      buffers and the device stream; each Audio* call takes it for itself.
+// EngineFatal must not run under the sound lock: its shut-down waits for
+// the sound thread, which may be waiting for that lock.
+//
+// The memory-sound paths of PlaySoundHandle, IsSoundPlaying and
+// StopSoundHandle take no sound lock. They are safe because only the game's
+// thread changes the table and the memory-sound records (loading and
+// deleting run on it, under the lock, so it never reads a half-made record
+// of its own), the sound thread reads nothing but the stream list and the
+// streamed records in it, and every buffer operation they make is guarded
+// by the mixer lock. Not taking the lock keeps an effect from waiting for a
+// refill pass that is decoding.
 
 int InitSound();
 int EndSound();
@@ -144,6 +169,7 @@ void SoundUnlock();
 // What a handle holds, for tools and tests.
 struct SoundInfo {
     int streamed;
+    int compressed;           // a memory sound decoded as it is mixed
     int bufferCount;
     int buffers[SoundMaxBuffers];  // platform buffer ids
     int lastBuffer;

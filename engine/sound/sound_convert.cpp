@@ -125,8 +125,10 @@ uint32_t DecodeMs(const SoundConverter* cv, const uint8_t* in, uint32_t bytes, i
         int c = (int)(n % (uint32_t)ch);
         int nibble = (n & 1) ? p[n >> 1] & 0x0F : p[n >> 1] >> 4;
         int signedNibble = nibble >= 8 ? nibble - 16 : nibble;
-        int predicted = (s1[c] * c1[c] + s2[c] * c2[c]) >> 8;
-        int sample = Clamp16(predicted + signedNibble * delta[c]);
+        // Coefficients come from the file: the sum may leave the int range.
+        const int64_t predicted = ((int64_t)s1[c] * c1[c] + (int64_t)s2[c] * c2[c]) >> 8;
+        const int64_t unclamped = predicted + (int64_t)signedNibble * delta[c];
+        int sample = unclamped > 32767 ? 32767 : unclamped < -32768 ? -32768 : (int)unclamped;
         s2[c] = s1[c];
         s1[c] = sample;
         delta[c] = (MsAdaptTable[nibble] * delta[c]) >> 8;

@@ -14,10 +14,28 @@
 
 namespace {
 
+// The samples a buffer and its duplicates share: memory, or a source that
+// makes them on demand.
 struct SampleMemory {
     uint8_t* data;
     uint32_t bytes;
     int refs;
+    const AudioSourceFunctions* functions;
+    void* source;
+};
+
+// A source buffer's own view of its source: the cursor and a window of the
+// frames it delivered last.
+struct SourceView {
+    void* cursor;
+    uint8_t* window;
+    uint32_t windowStart, windowFrames;
+    uint32_t cursorFrame;  // the frame the cursor delivers next
+    int cursorEnded;       // it delivers nothing more from cursorFrame on
+    // Frame 0 kept aside: a loop's last frame is interpolated towards it,
+    // which must not send the cursor back and forth.
+    uint8_t head[4];
+    int headKept;
 };
 
 struct MixBuffer {
@@ -39,6 +57,7 @@ struct MixBuffer {
     uint32_t stageCapacity;
     uint32_t lockOffset, lockBytes;
     int locked;
+    SourceView view;  // source buffers only
 };
 
 // Enough for every sound of a full sound table with ten buffers each.
@@ -47,12 +66,16 @@ constexpr int ChunkFrames = 1024;
 // How far ahead of the play cursor the device may already have read.
 constexpr uint32_t WriteAheadDeviceFrames = 1024;
 constexpr uint32_t KeptStageBytes = 256 * 1024;
+// Frames a source buffer asks of its source at a time.
+constexpr uint32_t SourceWindowFrames = 2048;
 
 std::mutex g_mixerLock;
 MixBuffer* g_buffers[MaxBuffers];
 int g_bufferEnd;  // one past the highest slot in use
 int g_running;
 int g_rate = AudioDeviceRate;
+int g_outputPaused;
+uint32_t g_bufferLimit;  // 0: none
 float g_mix[ChunkFrames * 2];
 
 MixBuffer* FindBuffer(int id) {
@@ -95,10 +118,26 @@ int NewSlot() {
     return -1;
 }
 
+// Closes a source buffer's cursor: a stopped buffer holds no decoder.
+void CloseView(MixBuffer* b) {
+    SourceView& v = b->view;
+    if (v.cursor) b->memory->functions->closeCursor(v.cursor);
+    std::free(v.window);
+    v = SourceView{};
+}
+
+// Stops a buffer; a buffer played once that reached its end is back at 0.
+void Halt(MixBuffer* b) {
+    b->playing = 0;
+    if (b->memory->source) CloseView(b);
+}
+
 void FreeBuffer(int slot) {
     MixBuffer* b = g_buffers[slot];
     if (!b) return;
+    CloseView(b);
     if (--b->memory->refs == 0) {
+        if (b->memory->source) b->memory->functions->releaseSource(b->memory->source);
         std::free(b->memory->data);
         std::free(b->memory);
     }
@@ -108,10 +147,75 @@ void FreeBuffer(int slot) {
     while (g_bufferEnd > 0 && !g_buffers[g_bufferEnd - 1]) --g_bufferEnd;
 }
 
-inline int SampleAt(const MixBuffer* b, uint32_t frame, int channel) {
-    const uint8_t* d = b->memory->data + (size_t)frame * b->blockAlign;
-    if (b->format.bitsPerSample == 8) return ((int)d[channel] - 128) << 8;
-    return (int16_t)(d[channel * 2] | (d[channel * 2 + 1] << 8));
+// Fills the window of a source buffer from `frame` on: what the source
+// delivers, then silence up to the window's end or the buffer's.
+void FillWindow(MixBuffer* b, uint32_t frame) {
+    SourceView& v = b->view;
+    const SampleMemory* m = b->memory;
+    if (!v.window) {
+        v.window = (uint8_t*)std::malloc((size_t)SourceWindowFrames * b->blockAlign);
+        if (!v.window) {
+            v.windowFrames = 0;
+            return;
+        }
+        v.cursor = m->functions->openCursor(m->source);
+        v.cursorFrame = 0;
+        v.cursorEnded = v.cursor == nullptr;
+    }
+    uint32_t count = b->frames - frame < SourceWindowFrames ? b->frames - frame : SourceWindowFrames;
+    if (frame != v.cursorFrame && v.cursor && !(v.cursorEnded && frame > v.cursorFrame)) {
+        v.cursorEnded = m->functions->seekCursor(v.cursor, frame) != 0;
+        v.cursorFrame = frame;
+    }
+    uint32_t got = 0;
+    if (frame == v.cursorFrame) {
+        while (got < count && !v.cursorEnded) {
+            uint32_t n = m->functions->readCursor(v.cursor, v.window + (size_t)got * b->blockAlign, count - got);
+            if (n == 0 || n > count - got) {
+                v.cursorEnded = 1;
+                break;
+            }
+            got += n;
+        }
+        v.cursorFrame = frame + got;
+    }
+    std::memset(v.window + (size_t)got * b->blockAlign, b->format.bitsPerSample == 8 ? 128 : 0,
+                (size_t)(count - got) * b->blockAlign);
+    v.windowStart = frame;
+    v.windowFrames = count;
+    if (frame == 0 && count > 0) {
+        std::memcpy(v.head, v.window, b->blockAlign);
+        v.headKept = 1;
+    }
+}
+
+// The samples of one frame; mono gives the same on both sides.
+inline void FrameAt(MixBuffer* b, uint32_t frame, int* left, int* right) {
+    const uint8_t* d;
+    if (!b->memory->source) {
+        d = b->memory->data + (size_t)frame * b->blockAlign;
+    } else {
+        SourceView& v = b->view;
+        if (frame - v.windowStart < v.windowFrames) {
+            d = v.window + (size_t)(frame - v.windowStart) * b->blockAlign;
+        } else if (frame == 0 && v.headKept) {
+            d = v.head;
+        } else {
+            FillWindow(b, frame);
+            if (frame - v.windowStart >= v.windowFrames) {
+                *left = *right = 0;  // no memory for the window
+                return;
+            }
+            d = v.window + (size_t)(frame - v.windowStart) * b->blockAlign;
+        }
+    }
+    if (b->format.bitsPerSample == 8) {
+        *left = ((int)d[0] - 128) << 8;
+        *right = b->format.channels == 2 ? ((int)d[1] - 128) << 8 : *left;
+    } else {
+        *left = (int16_t)(d[0] | (d[1] << 8));
+        *right = b->format.channels == 2 ? (int16_t)(d[2] | (d[3] << 8)) : *left;
+    }
 }
 
 // Adds n frames of one buffer into the accumulator and moves its cursor.
@@ -122,7 +226,6 @@ void MixOne(MixBuffer* b, float* acc, int n) {
     }
     const uint64_t step = StepOf(b);
     const uint64_t end = (uint64_t)b->frames << 32;
-    const int stereo = b->format.channels == 2;
     const float gl = b->gainLeft, gr = b->gainRight;
     const int silent = gl == 0.0f && gr == 0.0f;
     for (int f = 0; f < n; ++f) {
@@ -131,13 +234,11 @@ void MixOne(MixBuffer* b, float* acc, int n) {
             uint32_t j = i + 1;
             if (j >= b->frames) j = b->looping ? 0 : i;
             int frac = (int)((b->position >> 16) & 0xFFFF);
-            int l0 = SampleAt(b, i, 0), l1 = SampleAt(b, j, 0);
+            int l0, r0, l1, r1;
+            FrameAt(b, i, &l0, &r0);
+            FrameAt(b, j, &l1, &r1);
             int l = l0 + (((l1 - l0) * frac) >> 16);
-            int r = l;
-            if (stereo) {
-                int r0 = SampleAt(b, i, 1), r1 = SampleAt(b, j, 1);
-                r = r0 + (((r1 - r0) * frac) >> 16);
-            }
+            int r = r0 + (((r1 - r0) * frac) >> 16);
             acc[f * 2] += (float)l * gl;
             acc[f * 2 + 1] += (float)r * gr;
         }
@@ -147,7 +248,7 @@ void MixOne(MixBuffer* b, float* acc, int n) {
                 b->position %= end;
             } else {
                 // A buffer played once stops by itself, cursor back at 0.
-                b->playing = 0;
+                Halt(b);
                 b->position = 0;
                 return;
             }
@@ -169,7 +270,7 @@ void AdvanceOne(MixBuffer* b, uint64_t n) {
         unsigned __int128 target = (unsigned __int128)b->position + (unsigned __int128)step * piece;
         if (target >= end) {
             if (!b->looping) {
-                b->playing = 0;
+                Halt(b);
                 b->position = 0;
                 return;
             }
@@ -229,6 +330,7 @@ void MixerStart(int rate) {
     g_rate = rate > 0 ? rate : AudioDeviceRate;
     LimiterReset(g_rate);
     g_running = 1;
+    g_outputPaused = 0;
 }
 
 void MixerStop() {
@@ -236,13 +338,14 @@ void MixerStop() {
     for (int i = g_bufferEnd - 1; i >= 0; --i) FreeBuffer(i);
     g_bufferEnd = 0;
     g_running = 0;
+    g_bufferLimit = 0;
 }
 
 void MixerRenderLocked(int16_t* out, int frames) {
     while (frames > 0) {
         int n = frames > ChunkFrames ? ChunkFrames : frames;
         std::memset(g_mix, 0, sizeof(float) * 2 * (size_t)n);
-        if (g_running) {
+        if (g_running && !g_outputPaused) {
             for (int i = 0; i < g_bufferEnd; ++i) {
                 MixBuffer* b = g_buffers[i];
                 if (b && b->playing) MixOne(b, g_mix, n);
@@ -261,7 +364,7 @@ void MixerRender(int16_t* out, int frames) {
 
 // Advances every playing buffer as if n frames had been mixed.
 void MixerAdvanceLocked(uint64_t frames) {
-    if (!g_running) return;
+    if (!g_running || g_outputPaused) return;
     for (int i = 0; i < g_bufferEnd; ++i) {
         MixBuffer* b = g_buffers[i];
         if (b && b->playing) AdvanceOne(b, frames);
@@ -281,6 +384,23 @@ void MixerUnlock() { g_mixerLock.unlock(); }
 void MixerCatchUp() {
     std::lock_guard<std::mutex> hold(g_mixerLock);
     AudioBackendCatchUpLocked();
+}
+
+void MixerSetBufferLimit(uint32_t bytes) {
+    std::lock_guard<std::mutex> hold(g_mixerLock);
+    g_bufferLimit = bytes;
+}
+
+void AudioSetOutputPaused(int paused) {
+    std::lock_guard<std::mutex> hold(g_mixerLock);
+    // What was due before the change is mixed as it was.
+    AudioBackendCatchUpLocked();
+    g_outputPaused = paused ? 1 : 0;
+}
+
+int AudioOutputPaused() {
+    std::lock_guard<std::mutex> hold(g_mixerLock);
+    return g_outputPaused;
 }
 
 // ------------------------------------------------------- shared services
@@ -318,28 +438,35 @@ int AudioRaiseThreadPriority() {
 
 // ---------------------------------------------------------------- buffers
 
-int AudioCreateBuffer(const AudioFormat* format, uint32_t bytes, int flags) {
+namespace {
+
+// A new buffer over memory of its own or over a source. Id or -1.
+int CreateBuffer(const AudioFormat* format, uint32_t bytes, int flags,
+                 const AudioSourceFunctions* functions, void* source) {
     if (!FormatOk(format)) return -1;
     uint32_t blockAlign = (uint32_t)(format->channels * format->bitsPerSample / 8);
     if (bytes == 0 || bytes % blockAlign != 0) return -1;
     std::lock_guard<std::mutex> hold(g_mixerLock);
     if (!g_running) return -1;
+    if (g_bufferLimit && bytes > g_bufferLimit) return -1;
     AudioBackendCatchUpLocked();
     int slot = NewSlot();
     if (slot < 0) return -1;
     MixBuffer* b = (MixBuffer*)std::calloc(1, sizeof(MixBuffer));
     SampleMemory* m = (SampleMemory*)std::calloc(1, sizeof(SampleMemory));
-    uint8_t* data = (uint8_t*)std::malloc(bytes);
-    if (!b || !m || !data) {
+    uint8_t* data = source ? nullptr : (uint8_t*)std::malloc(bytes);
+    if (!b || !m || (!source && !data)) {
         std::free(b);
         std::free(m);
         std::free(data);
         return -1;
     }
-    std::memset(data, format->bitsPerSample == 8 ? 128 : 0, bytes);
+    if (data) std::memset(data, format->bitsPerSample == 8 ? 128 : 0, bytes);
     m->data = data;
     m->bytes = bytes;
     m->refs = 1;
+    m->functions = functions;
+    m->source = source;
     b->memory = m;
     b->format = *format;
     b->blockAlign = blockAlign;
@@ -349,6 +476,20 @@ int AudioCreateBuffer(const AudioFormat* format, uint32_t bytes, int flags) {
     g_buffers[slot] = b;
     if (slot + 1 > g_bufferEnd) g_bufferEnd = slot + 1;
     return slot + 1;
+}
+
+}  // namespace
+
+int AudioCreateBuffer(const AudioFormat* format, uint32_t bytes, int flags) {
+    return CreateBuffer(format, bytes, flags, nullptr, nullptr);
+}
+
+int AudioCreateSourceBuffer(const AudioFormat* format, uint32_t bytes, int flags,
+                            const AudioSourceFunctions* functions, void* source) {
+    if (!functions || !source || !functions->openCursor || !functions->seekCursor ||
+        !functions->readCursor || !functions->closeCursor || !functions->releaseSource)
+        return -1;
+    return CreateBuffer(format, bytes, flags, functions, source);
 }
 
 int AudioDuplicateBuffer(int buffer) {
@@ -396,7 +537,7 @@ int AudioStop(int buffer) {
     AudioBackendCatchUpLocked();
     MixBuffer* b = FindBuffer(buffer);
     if (!b) return -1;
-    b->playing = 0;
+    Halt(b);
     return 0;
 }
 
@@ -502,7 +643,7 @@ int AudioLock(int buffer, uint32_t offset, uint32_t bytes, void** part1,
     std::lock_guard<std::mutex> hold(g_mixerLock);
     AudioBackendCatchUpLocked();
     MixBuffer* b = FindBuffer(buffer);
-    if (!b || b->locked) return -1;
+    if (!b || b->locked || !b->memory->data) return -1;
     const uint32_t size = b->memory->bytes;
     if (bytes == 0 || bytes > size || offset >= size) return -1;
     if (bytes > b->stageCapacity) {
