@@ -441,9 +441,10 @@ std::tuple<int, int, int, int, int> LastStageKey(const Snapshot& s) {
 }  // namespace
 
 // ---- the careless player ---------------------------------------------------
-// Holds right and picks each 16-frame step at random: a plain run, a tap
-// jump, a held jump or a throw ahead. After a death it goes back four steps
+// Picks each 16-frame step at random: a pause, a plain run to the right, a
+// tap or a held jump starting at one of four moments, or a throw ahead. After a death it goes back four steps
 // and tries again with fresh choices, as a player would from a checkpoint.
+// The stage timer is held, so only the stage's own hazards count.
 
 CarelessRun RunCarelessPlayer(int extra, int index, uint32_t seed, int frameCap) {
     GameState.ExtraMode = extra;
@@ -464,20 +465,26 @@ CarelessRun RunCarelessPlayer(int extra, int index, uint32_t seed, int frameCap)
         r = r * 1103515245u + 12345u;
         return (r >> 16) % 100;
     };
-    int step = 0, simulated = 0;
+    // ring[s % Ring] holds step s for every s from `oldest` to `step`
+    int step = 0, oldest = 0, simulated = 0;
     Save(ring[0]);
     while (simulated < frameCap) {
         if (Player.x >= goal) {
             run.reached = true;
             break;
         }
-        const unsigned pick = next();
-        Macro mc = Hold(KRight, pick < 45 ? 0 : pick < 65 ? 3 : MacroFrames);
+        const unsigned pick = next(), from = next() % 4 * 4;
+        Macro mc = Hold(pick < 10 ? 0 : KRight, 0);
+        if (pick >= 45 && pick < 90)
+            for (unsigned i = from; i < (pick < 60 ? from + 3 : MacroFrames); ++i) mc.keys[i] |= KJump;
         if (pick >= 90 && GameState.DrillCharges > 0 && !TheDrill.active) mc.keys[0] |= KDrill;
         bool dead = false;
         for (int k : mc.keys) {
+            // the figure is about the stage's hazards: the chaser stays away
+            GameState.StageTimer = 9999;
             Step(k);
             ++simulated;
+            run.furthest = std::max(run.furthest, std::min(Player.x, goal));
             if (Player.state == 2) {
                 dead = true;
                 break;
@@ -485,12 +492,13 @@ CarelessRun RunCarelessPlayer(int extra, int index, uint32_t seed, int frameCap)
         }
         if (dead) {
             ++run.deaths;
-            step = std::max(0, step - Back);
+            step = std::max(oldest, step - Back);
             Load(ring[step % Ring]);
             continue;
         }
         ++step;
         Save(ring[step % Ring]);
+        oldest = std::max(oldest, step - (Ring - 1));
     }
     run.frames = simulated;
     return run;

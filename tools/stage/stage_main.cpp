@@ -18,6 +18,7 @@ const StageCommand Commands[] = {
     {"decompile", StageDecompileMain, "decompile ...                            turn a stage file into its source"},
     {"solve", StageSolveMain, "solve --data DIR --index N [--extra] --offset F --out FILE   search a clear script"},
     {"lint", StageLintMain, "lint ...                                 check a stage file"},
+    {"stats", StageStatsMain, "stats --data DIR [--runs N] [--markdown] [NAME...]   a table of figures per stage"},
 };
 
 void Usage(std::FILE* out) {
