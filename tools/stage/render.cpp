@@ -4,6 +4,9 @@
 // code and pictures, screen by screen on the headless engine, and marks
 // the spawn codes (enemies red, bosses yellow, with their code in the
 // game's font) and the hidden blocks (cyan) that the game does not draw.
+// --strips keeps the first N strips (the way to the door, say); --scale S
+// shrinks the picture S times, each pixel the mean of an S x S square, for
+// pictures small enough to keep beside the maps.
 #include <png.h>
 
 #include <cstdio>

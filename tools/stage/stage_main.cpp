@@ -13,7 +13,7 @@ struct StageCommand {
 };
 
 const StageCommand Commands[] = {
-    {"render", StageRenderMain, "render STAGE.dat OUT.png [--data DIR]   draw the whole field as a picture"},
+    {"render", StageRenderMain, "render STAGE.dat OUT.png [--data DIR] [--strips N] [--scale S]   draw the field as a picture"},
     {"compile", StageCompileMain, "compile ...                              build a stage file from its source"},
     {"decompile", StageDecompileMain, "decompile ...                            turn a stage file into its source"},
     {"solve", StageSolveMain, "solve --data DIR --index N [--extra] --offset F --out FILE   search a clear script"},
