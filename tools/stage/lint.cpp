@@ -3,7 +3,7 @@
 // Header values in range; exactly one door on a normal stage (a boss code
 // instead of it on a final one); a key left of the door that is not walled
 // in; the player's start, the door and the bosses not inside solid cells;
-// no pit wider than the longest running jump.
+// no pit wider than the longest running jump (a roof over it does not help).
 #include <cstdio>
 #include <string>
 
@@ -19,12 +19,6 @@ constexpr int DoorValue = 49;
 bool Solid(const StageSource& s, int r, int c) {
     if (r < 0 || r >= GridRows || c < 0 || c >= GridCells) return false;
     return s.values[r][c] >= 1 && s.values[r][c] <= 5;
-}
-
-bool ColumnEmpty(const StageSource& s, int r) {
-    for (int c = 0; c < GridCells; ++c)
-        if (Solid(s, r, c)) return false;
-    return true;
 }
 
 // Horizontal distance of a jump at top speed with the button held, from
@@ -92,11 +86,11 @@ int LintStage(const std::string& name, const StageSource& s) {
         }
         if (!key) fault("no reachable key before the door");
     }
-    // pits: runs of strips with no solid cell at all
+    // pits: runs of strips with nothing to stand on
     const double jump = LongestJump();
     int run = 0;
     for (int r = 0; r <= GridRows; ++r) {
-        if (r < GridRows && ColumnEmpty(s, r)) {
+        if (r < GridRows && PitStrip(s, r)) {
             ++run;
             continue;
         }

@@ -1,12 +1,16 @@
-// quellbore-stage render STAGE.dat OUT.png [--data DIR]
+// quellbore-stage render STAGE.dat OUT.png [--data DIR] [--strips N] [--scale S]
 //
 // Draws the whole 5120 x 256 field of a stage with the game's own field
 // code and pictures, screen by screen on the headless engine, and marks
 // the spawn codes (enemies red, bosses yellow, with their code in the
 // game's font) and the hidden blocks (cyan) that the game does not draw.
+// --strips keeps the first N strips (the way to the door, say); --scale S
+// shrinks the picture S times, each pixel the mean of an S x S square, for
+// pictures small enough to keep beside the maps.
 #include <png.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -99,7 +103,26 @@ bool WritePng(const std::string& path, const Picture& pic) {
     return ok != 0;
 }
 
-void Usage() { std::fprintf(stderr, "usage: quellbore-stage render STAGE.dat OUT.png [--data DIR]\n"); }
+void Usage() { std::fprintf(stderr, "usage: quellbore-stage render STAGE.dat OUT.png [--data DIR] [--strips N] [--scale S]\n"); }
+
+// The left `width` pixels of the picture, shrunk `scale` times.
+Picture Shrunk(const Picture& pic, int width, int scale) {
+    Picture out;
+    out.width = width / scale;
+    out.height = pic.height / scale;
+    out.rgb.assign(static_cast<size_t>(out.width) * out.height * 3, 0);
+    for (int y = 0; y < out.height; ++y) {
+        for (int x = 0; x < out.width; ++x) {
+            for (int ch = 0; ch < 3; ++ch) {
+                int sum = 0;
+                for (int j = 0; j < scale; ++j)
+                    for (int i = 0; i < scale; ++i) sum += pic.rgb[(static_cast<size_t>(y * scale + j) * pic.width + x * scale + i) * 3 + ch];
+                out.rgb[(static_cast<size_t>(y) * out.width + x) * 3 + ch] = static_cast<unsigned char>(sum / (scale * scale));
+            }
+        }
+    }
+    return out;
+}
 
 // The number of images that loaded.
 int LoadImages(const std::filesystem::path& dataDir) {
@@ -135,8 +158,21 @@ void MarkCells(Picture& pic, int* spawns, int* hidden) {
 int StageRenderMain(int argc, char** argv) {
     std::string dataDir = "./data";
     std::vector<std::string> positional;
+    int strips = GridRows, scale = 1;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--data") == 0) {
+        if (std::strcmp(argv[i], "--strips") == 0 || std::strcmp(argv[i], "--scale") == 0) {
+            if (i + 1 >= argc) {
+                Usage();
+                return 2;
+            }
+            const int v = std::atoi(argv[i + 1]);
+            (std::strcmp(argv[i], "--strips") == 0 ? strips : scale) = v;
+            ++i;
+            if (strips < 1 || strips > GridRows || scale < 1 || scale > 16) {
+                Usage();
+                return 2;
+            }
+        } else if (std::strcmp(argv[i], "--data") == 0) {
             if (i + 1 >= argc) {
                 Usage();
                 return 2;
@@ -208,6 +244,7 @@ int StageRenderMain(int argc, char** argv) {
 
     int spawns = 0, hidden = 0;
     MarkCells(pic, &spawns, &hidden);
+    if (strips < GridRows || scale > 1) pic = Shrunk(pic, strips * 16, scale);
     if (!WritePng(outPath.string(), pic)) {
         std::fprintf(stderr, "quellbore-stage: cannot write %s\n", outPath.string().c_str());
         return 1;

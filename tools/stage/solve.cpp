@@ -39,6 +39,7 @@
 #include "game/world/player.h"
 #include "game/world/stage_file.h"
 #include "stage_commands.h"
+#include "stage_sim.h"
 
 namespace {
 
@@ -207,6 +208,13 @@ std::vector<Macro> MakeMacros() {
     m.push_back(make(KRight, MacroFrames, 5, KLeft));
     m.push_back(make(KRight, MacroFrames, 13, KLeft));
     m.push_back(make(KRight, 0, 8, KLeft));
+    // running take-offs later in the step: the widest gaps leave a
+    // window of a few frames at the edge
+    for (int from : {4, 8, 12}) {
+        Macro mc = Hold(KRight, 0);
+        for (int i = from; i < MacroFrames; ++i) mc.keys[i] |= KJump;
+        m.push_back(mc);
+    }
     return m;
 }
 
@@ -431,6 +439,70 @@ std::tuple<int, int, int, int, int> LastStageKey(const Snapshot& s) {
 }
 
 }  // namespace
+
+// ---- the careless player ---------------------------------------------------
+// Picks each 16-frame step at random: a pause, a plain run to the right, a
+// tap or a held jump starting at one of four moments, or a throw ahead. After a death it goes back four steps
+// and tries again with fresh choices, as a player would from a checkpoint.
+// The stage timer is held, so only the stage's own hazards count.
+
+CarelessRun RunCarelessPlayer(int extra, int index, uint32_t seed, int frameCap) {
+    GameState.ExtraMode = extra;
+    GameState.StageIndex = index;
+    GameState.Lives = 3;
+    GameState.Coins = 0;
+    SetGameRandState(1);
+    Frame = 0;
+    RechargeFrame = -1000;
+    Enter();
+    CarelessRun run;
+    if (!TheDoor.active) return run;
+    const double goal = TheDoor.x + 8;
+    constexpr int Ring = 8, Back = 4;
+    std::vector<Snapshot> ring(Ring);
+    uint32_t r = seed * 2654435761u + 12345u;
+    auto next = [&r]() {
+        r = r * 1103515245u + 12345u;
+        return (r >> 16) % 100;
+    };
+    // ring[s % Ring] holds step s for every s from `oldest` to `step`
+    int step = 0, oldest = 0, simulated = 0;
+    Save(ring[0]);
+    while (simulated < frameCap) {
+        if (Player.x >= goal) {
+            run.reached = true;
+            break;
+        }
+        const unsigned pick = next(), from = next() % 4 * 4;
+        Macro mc = Hold(pick < 10 ? 0 : KRight, 0);
+        if (pick >= 45 && pick < 90)
+            for (unsigned i = from; i < (pick < 60 ? from + 3 : MacroFrames); ++i) mc.keys[i] |= KJump;
+        if (pick >= 90 && GameState.DrillCharges > 0 && !TheDrill.active) mc.keys[0] |= KDrill;
+        bool dead = false;
+        for (int k : mc.keys) {
+            // the figure is about the stage's hazards: the chaser stays away
+            GameState.StageTimer = 9999;
+            Step(k);
+            ++simulated;
+            run.furthest = std::max(run.furthest, std::min(Player.x, goal));
+            if (Player.state == 2) {
+                dead = true;
+                break;
+            }
+        }
+        if (dead) {
+            ++run.deaths;
+            step = std::max(oldest, step - Back);
+            Load(ring[step % Ring]);
+            continue;
+        }
+        ++step;
+        Save(ring[step % Ring]);
+        oldest = std::max(oldest, step - (Ring - 1));
+    }
+    run.frames = simulated;
+    return run;
+}
 
 int StageSolveMain(int argc, char** argv) {
     std::string name, data, out;

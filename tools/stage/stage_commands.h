@@ -11,3 +11,4 @@ int StageCompileMain(int argc, char** argv) __attribute__((weak));
 int StageDecompileMain(int argc, char** argv) __attribute__((weak));
 int StageLintMain(int argc, char** argv) __attribute__((weak));
 int StageSolveMain(int argc, char** argv) __attribute__((weak));
+int StageStatsMain(int argc, char** argv) __attribute__((weak));

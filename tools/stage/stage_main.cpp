@@ -13,11 +13,12 @@ struct StageCommand {
 };
 
 const StageCommand Commands[] = {
-    {"render", StageRenderMain, "render STAGE.dat OUT.png [--data DIR]   draw the whole field as a picture"},
+    {"render", StageRenderMain, "render STAGE.dat OUT.png [--data DIR] [--strips N] [--scale S]   draw the field as a picture"},
     {"compile", StageCompileMain, "compile ...                              build a stage file from its source"},
     {"decompile", StageDecompileMain, "decompile ...                            turn a stage file into its source"},
     {"solve", StageSolveMain, "solve --data DIR --index N [--extra] --offset F --out FILE   search a clear script"},
     {"lint", StageLintMain, "lint ...                                 check a stage file"},
+    {"stats", StageStatsMain, "stats --data DIR [--runs N] [--markdown] [NAME...]   a table of figures per stage"},
 };
 
 void Usage(std::FILE* out) {

@@ -192,3 +192,12 @@ bool LoadStageAny(const std::string& path, StageSource* out, std::string* error)
     }
     return ParseStageSource(text, out, error);
 }
+
+bool PitStrip(const StageSource& s, int row) {
+    auto solid = [&](int c) { return s.values[row][c] >= 1 && s.values[row][c] <= 5; };
+    if (row < 0 || row >= GridRows) return false;
+    if (solid(GridCells - 1)) return false;
+    for (int c = 1; c < GridCells; ++c)
+        if (solid(c) && !solid(c - 1)) return false;
+    return true;
+}

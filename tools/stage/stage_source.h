@@ -44,5 +44,9 @@ std::string StageFileText(const StageSource& s);
 // character for every value it lacks. Returns false when more distinct
 // values occur than there are characters left.
 bool StageSourceText(const StageSource& s, const std::string& title, std::string* out);
+// A strip of a pit: nothing solid in its bottom cell and no solid cell with
+// room above it to stand on (a roof, or a ceiling hanging from it, is no
+// footing).
+bool PitStrip(const StageSource& s, int row);
 // Loads either form: a source (any name not ending in .dat) or a stage file.
 bool LoadStageAny(const std::string& path, StageSource* out, std::string* error);
