@@ -11,6 +11,7 @@
 #include "game/shell/entry.h"
 #include "game/shell/game_state.h"
 #include "game/shell/input_latch.h"
+#include "game/shell/settings.h"
 #include "game/scenes/scenes.h"
 
 namespace {
@@ -51,6 +52,10 @@ int Run(const char* startArgument, const GameLoopHooks* hooks) {
     SetWindowIconId(101);
     ChangeWindowMode(1);
     SetWindowScale(2.0, -1.0);
+    // The player's settings file counts for the real game only; the runner
+    // and the tests stay reproducible.
+    const bool playerSettings = hooks == nullptr;
+    if (playerSettings) ApplySettingsAtStart();
     GameState.StartArgument = ParseStartArgument(startArgument);
     if (EngineInit() == -1) return -1;
     SetDrawTarget(BackScreen);
@@ -67,6 +72,7 @@ int Run(const char* startArgument, const GameLoopHooks* hooks) {
     } else {
         MainLoop<false>(nullptr);
     }
+    if (playerSettings) SaveSettingsAtEnd();
     EngineEnd();
     return 0;
 }
