@@ -151,6 +151,7 @@ void SdlInputOpenJoysticks() {
     SdlInputCloseJoysticks();
     int n = SDL_NumJoysticks();
     for (int i = 0; i < n && g_Pads.count < PlatformMaxJoysticks; ++i) OpenPad(i);
+    if (g_Pads.count) ++g_Pads.changes;
 }
 
 void SdlInputCloseJoysticks() {

@@ -355,7 +355,10 @@ int PlatformPollEvent(PlatformEvent* event) {
     if (!g_Sdl.initialised) return 0;
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
-        if (SdlInputHandleEvent(e)) continue;
+        if (SdlInputHandleEvent(e)) {
+            if (PopPending(event)) return 1;  // a key the window acts on
+            continue;
+        }
         if (e.type == SDL_QUIT) {
             if (event) event->type = PlatformEventQuit;
             return 1;
