@@ -182,6 +182,8 @@ protected:
 
 TEST_F(SdlXvfb, SigtermAndSigintEndWithZeroTheLogFinishedAndTheWindowRemembered) {
     const bool xdotool = OnPath("xdotool");
+    fs::create_directories(root / "config" / "quellbore");
+    std::ofstream(root / "config" / "quellbore" / "quellbore.ini") << "# mine\nscale = 3\njump = Space  # easier\n";
     for (int sig : {SIGTERM, SIGINT}) {
         pid_t game = Start();
         ASSERT_GT(game, 0);
@@ -189,7 +191,9 @@ TEST_F(SdlXvfb, SigtermAndSigintEndWithZeroTheLogFinishedAndTheWindowRemembered)
         if (xdotool && sig == SIGTERM) {
             std::string id = Xdotool("search --sync --name Quellbore");
             ASSERT_FALSE(id.empty());
-            Xdotool("windowsize " + id.substr(0, id.find('\n')) + " 900 620");
+            id = id.substr(0, id.find('\n'));
+            EXPECT_NE(Xdotool("getwindowgeometry " + id).find("768x768"), std::string::npos) << "scale = 3";
+            Xdotool("windowsize " + id + " 900 620");
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
         }
         kill(game, sig);
@@ -199,10 +203,10 @@ TEST_F(SdlXvfb, SigtermAndSigintEndWithZeroTheLogFinishedAndTheWindowRemembered)
             EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
         ExpectSaveKept();
     }
-    // The settings file is made at the first clean end, with the size the
-    // player dragged the window to.
+    // The clean end writes the size the player dragged the window to, and
+    // keeps the player's own lines.
     std::string ini = ReadFile(root / "config" / "quellbore" / "quellbore.ini");
-    EXPECT_NE(ini.find("fullscreen = no"), std::string::npos) << ini;
+    EXPECT_EQ(ini.rfind("# mine\nscale = 3\njump = Space  # easier\nfullscreen = no\n", 0), 0u) << ini;
     if (xdotool) {
         EXPECT_NE(ini.find("window = 900x620"), std::string::npos) << ini;
     }
