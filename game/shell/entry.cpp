@@ -55,7 +55,7 @@ int Run(const char* startArgument, const GameLoopHooks* hooks) {
     // The player's settings file counts for the real game only; the runner
     // and the tests stay reproducible.
     const bool playerSettings = hooks == nullptr;
-    if (playerSettings) ApplySettingsAtStart();
+    if (playerSettings) ApplySettingsAtStart(); else UseDefaultSettings();
     GameState.StartArgument = ParseStartArgument(startArgument);
     if (EngineInit() == -1) return -1;
     SetDrawTarget(BackScreen);

@@ -304,6 +304,13 @@ void ApplySettingsAtStart() {
     if (std::ifstream(mappings)) SetControllerMappingFile(mappings.c_str());
 }
 
+void UseDefaultSettings() {
+    g_Session = Session{};
+    SetLatchKeys(DefaultLatchKeys());
+    MusicVolumePercent = 100;
+    EffectVolumePercent = 100;
+}
+
 void SaveSettingsAtEnd() {
     if (!g_Session.active) return;
     int w = 0, h = 0;

@@ -45,6 +45,9 @@ const char* KeyNameFromCode(int code);
 // window mode and size and the volumes, and finds a user controller
 // mapping file. Before EngineInit, after the built-in window settings.
 void ApplySettingsAtStart();
+// The game's own keys and volumes, whatever an earlier start read (the
+// runner and the tests).
+void UseDefaultSettings();
 // After the main loop, while the window still exists: writes full screen
 // and the window size back, if the start read or made the file.
 void SaveSettingsAtEnd();
