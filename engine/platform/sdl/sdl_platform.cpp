@@ -48,8 +48,6 @@ struct Window {
 };
 Window g_Win;
 
-
-
 struct Pending {
     PlatformEventType items[PendingCapacity];
     int count = 0;
@@ -69,14 +67,6 @@ void SleepUntilNs(long long when) {
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
     }
 }
-
-}  // namespace
-
-void SdlPushEvent(PlatformEventType type) {
-    if (g_Pending.count < PendingCapacity) g_Pending.items[g_Pending.count++] = type;
-}
-
-namespace {
 
 void PushPending(PlatformEventType type) {
     if (g_Pending.count < PendingCapacity) g_Pending.items[g_Pending.count++] = type;
@@ -147,6 +137,8 @@ void ReleaseWindow() {
 }
 
 }  // namespace
+
+void SdlPushEvent(PlatformEventType type) { PushPending(type); }
 
 // ---------------------------------------------------------------- lifetime
 
@@ -348,7 +340,6 @@ int PlatformGetClientSize(int* width, int* height) {
     if (height) *height = h;
     return 0;
 }
-
 
 int PlatformPollEvent(PlatformEvent* event) {
     if (PopPending(event)) return 1;
