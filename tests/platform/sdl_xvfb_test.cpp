@@ -245,4 +245,44 @@ TEST_F(SdlXvfb, ALostXConnectionEndsWithOneAndNoCoreDump) {
     }
 }
 
+TEST_F(SdlXvfb, F11CoversTheScreenAndComesBackToTheWindow) {
+    // Full screen under X needs a window manager to carry it out.
+    if (!OnPath("xdotool") || !OnPath("openbox")) GTEST_SKIP() << "xdotool or openbox is not installed";
+    pid_t wm = fork();
+    if (wm == 0) {
+        setenv("DISPLAY", x.display.c_str(), 1);
+        int null = open("/dev/null", O_RDWR);
+        dup2(null, 1);
+        dup2(null, 2);
+        execlp("openbox", "openbox", (char*)nullptr);
+        _exit(127);
+    }
+    ASSERT_GT(wm, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    pid_t game = Start();
+    ASSERT_GT(game, 0);
+    ASSERT_TRUE(Running()) << Log();
+    std::string id = Xdotool("search --sync --name Quellbore");
+    ASSERT_FALSE(id.empty());
+    id = id.substr(0, id.find('\n'));
+    auto geometryBecomes = [&](const char* size) {
+        for (int i = 0; i < 50; ++i) {
+            if (Xdotool("getwindowgeometry " + id).find(size) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    };
+    EXPECT_TRUE(geometryBecomes("512x512"));
+    Xdotool("windowactivate --sync " + id);
+    Xdotool("key --window " + id + " F11");
+    EXPECT_TRUE(geometryBecomes("1024x768")) << Xdotool("getwindowgeometry " + id);
+    Xdotool("key --window " + id + " F11");
+    EXPECT_TRUE(geometryBecomes("512x512")) << Xdotool("getwindowgeometry " + id);
+    kill(game, SIGTERM);
+    EXPECT_EQ(WaitFor(game, 20), 0);
+    kill(wm, SIGTERM);
+    waitpid(wm, nullptr, 0);
+    EXPECT_NE(ReadFile(root / "config" / "quellbore" / "quellbore.ini").find("fullscreen = no"), std::string::npos);
+}
+
 }  // namespace
