@@ -89,3 +89,16 @@ int IsKeyDown(int code);
 int ReadKeyboard(char* buffer256);
 // Bit 0 down, 1 left, 2 right, 3 up, bits 4 ... 27 pad buttons 0 ... 23.
 int ReadPadState(int inputType);
+
+// ------------------------------------------- player settings (desktop)
+// The window's client size in pixels of the desktop as the player left it
+// (the windowed size, also while full screen) and the mode: 1 windowed,
+// 0 full screen. -1 before the first window.
+int GetWindowClientSize(int* width, int* height);
+int GetWindowMode();
+// A file of extra controller layouts (SDL's mapping text) read when input
+// starts, or at once when it runs already.
+int SetControllerMappingFile(const char* path);
+// Playback volume of a sound and its copies, 0 ... 100 percent (100 is
+// the sound as recorded).
+int SetSoundVolume(int handle, int percent);

@@ -11,7 +11,7 @@ PACKAGES=(
   libogg-dev libvorbis-dev
   libfreetype-dev libfontconfig-dev fontconfig fonts-ipafont-gothic fonts-misaki
   clang libclang-rt-14-dev
-  xvfb xauth
+  xvfb xauth xdotool openbox
   desktop-file-utils appstream
 )
 

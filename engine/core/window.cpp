@@ -78,6 +78,21 @@ void SetActive(int active) {
     if (was != active) AudioSetOutputPaused(!active);
 }
 
+// The player dragged the window to a new size: that size is kept as the
+// window's scale, so leaving full screen and the next start restore it.
+void OnResized() {
+    if (!g_Window.windowed || !g_Window.hasWindow) return;
+    int w = 0, h = 0;
+    if (PlatformGetClientSize(&w, &h) != 0 || w <= 0 || h <= 0) return;
+    int sw, sh, bits;
+    ScreenRequest(&sw, &sh, &bits);
+    // Half a pixel more, so that truncating screen size x scale gives w.
+    g_Window.scaleX = (w + 0.5) / sw;
+    g_Window.scaleY = (h + 0.5) / sh;
+    g_Window.clientRight = g_Window.clientLeft + w;
+    g_Window.clientBottom = g_Window.clientTop + h;
+}
+
 void Dispatch(const PlatformEvent& event) {
     switch (event.type) {
     case PlatformEventClose:
@@ -96,10 +111,40 @@ void Dispatch(const PlatformEvent& event) {
     case PlatformEventPaint:
         if (g_Window.initialised) GraphicsRepaint();
         break;
+    case PlatformEventToggleFullscreen:
+        if (g_Window.initialised) ChangeWindowMode(g_Window.windowed ? 0 : 1);
+        break;
+    case PlatformEventResized:
+        OnResized();
+        break;
     case PlatformEventQuit:
     case PlatformEventNone:
         break;
     }
+}
+
+// The display went away for good (X connection lost): finish what can be
+// finished without it and end with 1, leaving the save as it is. Nothing
+// here may touch the window system again.
+[[noreturn]] void OnDisplayLost() {
+    static int once = 0;
+    if (once++) std::_Exit(1);
+    g_Window.hasWindow = 0;
+    g_Window.destroyed = 1;
+    g_Window.quit = 1;
+    g_Window.ending = 1;
+    LogWrite("ディスプレイとの接続が失われました、ソフトを終了します\n");
+    std::fprintf(stderr, "quellbore: the connection to the display was lost\n");
+    // The sound thread is stopped and joined: no joinable thread is left.
+    if (g_Core.soundUp) EndSound();
+    if (g_Core.inputUp) EndInput();
+    g_Core.soundUp = g_Core.inputUp = 0;
+    if (g_Core.instanceLockHeld) PlatformReleaseInstanceLock();
+    g_Core.instanceLockHeld = 0;
+    LogWrite("ＣＯＭを終了... ");
+    LogWrite("完了\n");
+    std::fflush(nullptr);
+    std::_Exit(1);
 }
 
 // The message loop proper; see ProcessWindowMessages.
@@ -153,17 +198,21 @@ void FitWindow() {
     if (!g_Window.hasWindow) return;
     if (g_Window.windowed) {
         LogWrite("ウインドウスタイルをウインドウモード用に変更します... ");
+        PlatformSetFullscreen(0);
         int w = EngineClientWidth(), h = EngineClientHeight();
         PlatformFrame frame = {0, 0, 0, 0};
         PlatformGetWindowFrame(&frame);
         EngineWindowPlacement at = EnginePlaceWindow(g_Window.desktopWidth, g_Window.desktopHeight, frame, w, h);
         PlatformMoveWindow(at.clientX, at.clientY, w, h);
         RecordClientRect(at.clientX, at.clientY, w, h);
+        PlatformSetCursorVisible(1);
         LogWrite("完了\n");
     } else {
         LogWrite("ウインドウスタイルをフルスクリーンモード用に変更します... ");
         int w, h, bits;
         ScreenRequest(&w, &h, &bits);
+        // The window covers its display; the picture is scaled inside it.
+        PlatformSetFullscreen(1);
         PlatformMoveWindow(0, 0, w, h);
         PlatformShowWindow();
         PlatformSetCursorVisible(0);
@@ -329,6 +378,17 @@ EngineWindowPlacement EnginePlaceWindow(int desktopWidth, int desktopHeight, con
     return at;
 }
 
+int GetWindowClientSize(int* width, int* height) {
+    if (!g_Window.hasWindow && !g_Window.initialised) return -1;
+    int w, h, bits;
+    ScreenRequest(&w, &h, &bits);
+    if (width) *width = (int)(w * ScaleOrOne(g_Window.scaleX));
+    if (height) *height = (int)(h * ScaleOrOne(g_Window.scaleY));
+    return 0;
+}
+
+int GetWindowMode() { return g_Window.windowed; }
+
 int EngineCodePage() { return 932; }
 
 const char* EngineBaseDirectory() { return g_Core.baseDirectory; }
@@ -378,6 +438,7 @@ int EngineInit() {
             ok = false;
         } else {
             g_Core.platformUp = 1;
+            PlatformSetDisplayLostHandler(OnDisplayLost);
         }
     }
     LogStart(EngineLogFolder(g_Core.baseDirectory));
@@ -502,5 +563,8 @@ void EngineFatal(const char* message) {
         std::fprintf(stderr, "The game stopped on a fatal engine error.\n");
     }
     EngineEnd();
+    // During start-up EngineEnd does nothing: undo what was made, so that
+    // the sound thread is joined before the process ends.
+    if (!g_Window.initialised) RollBackStart();
     std::exit(-1);
 }

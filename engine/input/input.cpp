@@ -7,6 +7,7 @@
 // platform's joysticks found at set-up, at most 16, fixed until EndInput.
 #include "engine/input/input.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "engine/core/core.h"
@@ -71,6 +72,7 @@ struct PadRecord {
 struct InputState {
     int setUp;
     int settingUp;
+    int padChanges;  // the platform's plug count at the last enumeration
     uint8_t keys[InputKeyCount];
     uint32_t stamp;
     int sampled;  // the stamp means something
@@ -80,6 +82,9 @@ struct InputState {
     int keyMap[InputKeyMapCount][32][InputKeyMapSlots];
 };
 InputState g_In;
+
+// A user's controller mapping file, kept over InitInput's reset.
+char g_MappingFile[4096];
 
 // Default key map 0: bits 0 ... 3 keypad key and arrow key, bits 4 ... 13
 // one key each.
@@ -143,6 +148,7 @@ void ReleasePads() {
 void EnumeratePads() {
     LogWrite("ジョイパッドの初期化... \n");
     ReleasePads();
+    g_In.padChanges = PlatformJoystickChangeCount();
     int available = PlatformJoystickCount();
     for (int i = 0; i < available && g_In.padCount < InputMaxPads; ++i) {
         LogWrite("入力装置を見つけました\n");
@@ -228,6 +234,16 @@ int InputScaleAxis(int32_t raw) {
     return (u - 40960) * 1000 / 24575;
 }
 
+int InputHatBits(int32_t hat) {
+    if (hat < 0 || hat >= 36000) return 0;
+    int bits = 0;
+    if (hat <= 4500 || hat >= 31500) bits |= 0x8;  // up
+    if (hat >= 4500 && hat <= 13500) bits |= 0x4;  // right
+    if (hat >= 13500 && hat <= 22500) bits |= 0x1; // down
+    if (hat >= 22500 && hat <= 31500) bits |= 0x2; // left
+    return bits;
+}
+
 int InputIsSetUp() { return g_In.setUp; }
 int InputPadCount() { return g_In.padCount; }
 const uint8_t* InputKeyTable() { return g_In.keys; }
@@ -253,6 +269,7 @@ int InitInput() {
     LogWrite("初期化成功\n");
 
     ProcessWindowMessages();
+    if (g_MappingFile[0]) PlatformAddControllerMappings(g_MappingFile);
     EnumeratePads();
     LogWrite("キーボードデバイスの初期化... ");
     g_In.stamp = PlatformTickMs();
@@ -275,6 +292,12 @@ int EndInput() {
 }
 
 int RefreshKeyboardState() { return Sample(false); }
+
+int SetControllerMappingFile(const char* path) {
+    std::snprintf(g_MappingFile, sizeof g_MappingFile, "%s", path ? path : "");
+    if (g_In.setUp && g_MappingFile[0] && PlatformAddControllerMappings(g_MappingFile) < 0) return -1;
+    return 0;
+}
 
 // Nothing is held exclusively on this platform; a fresh sample is taken
 // at the next pass once the window is back.
@@ -305,8 +328,10 @@ int ReadPadState(int inputType) {
     if (!QuestionSteps(&result, false)) return result;
     int keyboard = (inputType & InputTypeKeyboard) != 0;
     int p = (inputType & ~InputTypeKeyboard) - 1;
-    if ((p < -1 || p >= g_In.padCount) && g_In.padCount != 0 && !keyboard) return 0;
     int word = 0;
+    // Pads plugged in or pulled out since the last look: enumerate again.
+    if (g_In.setUp && PlatformJoystickChangeCount() != g_In.padChanges) EnumeratePads();
+    if ((p < -1 || p >= g_In.padCount) && g_In.padCount != 0 && !keyboard) return 0;
     if (p >= 0 && p < g_In.padCount) {
         ReadPad(p);
         const PadRecord& pad = g_In.pads[p];
@@ -314,6 +339,9 @@ int ReadPadState(int inputType) {
         if (pad.axis[0] > 0) word |= 0x4;
         if (pad.axis[1] < 0) word |= 0x8;
         if (pad.axis[1] > 0) word |= 0x1;
+        // The d-pad (hat) moves like the stick: without it the main
+        // direction control of most pads would do nothing.
+        word |= InputHatBits(pad.hat);
         for (int k = 0; k < 24; ++k)
             if (pad.button[k] & 0x80) word |= 1 << (k + 4);
     }

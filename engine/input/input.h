@@ -27,6 +27,10 @@ const InputConversion* InputConversionTable();
 // -1000 ... 1000, with the quarter-way dead zone around the centre.
 int InputScaleAxis(int32_t raw);
 
+// Direction bits of the pad word (0x1 down, 0x2 left, 0x4 right, 0x8 up)
+// for a hat value in hundredths of a degree clockwise from up; -1 centred.
+int InputHatBits(int32_t hat);
+
 // 1 while the input layer is set up.
 int InputIsSetUp();
 // Pads found at set-up (0 ... 16).

@@ -81,6 +81,14 @@ void PlatformMoveWindow(int x, int y, int clientWidth, int clientHeight);
 void PlatformShowWindow();
 void PlatformSetScreenSaverEnabled(int enabled);
 void PlatformSetCursorVisible(int visible);
+// Desktop full screen (the window covers its display) or back to a window.
+void PlatformSetFullscreen(int on);
+// The client area's size in window coordinates (not drawable pixels).
+// 0 on success, -1 without a window.
+int PlatformGetClientSize(int* width, int* height);
+// Called when the connection to the display is lost for good, instead of
+// letting the window system end the process; the handler does not return.
+void PlatformSetDisplayLostHandler(void (*handler)());
 
 enum PlatformEventType {
     PlatformEventNone = 0,
@@ -91,6 +99,8 @@ enum PlatformEventType {
     PlatformEventDeactivate, // focus lost or minimised
     PlatformEventPaint,      // the client area needs drawing again
     PlatformEventQuit,       // the platform asks the program to end
+    PlatformEventToggleFullscreen,  // the player pressed F11 or Alt+Enter
+    PlatformEventResized,    // the player changed the window's size
 };
 struct PlatformEvent {
     PlatformEventType type;
@@ -106,7 +116,8 @@ enum PlatformPixelFormat : int {  // any int may arrive; unknown ones are refuse
     PlatformPixelR5G6B5 = 0,
     PlatformPixelX1R5G5B5 = 1,
 };
-// Shows a w x h 16-bit frame scaled to the client area with pixel doubling.
+// Shows a w x h 16-bit frame at the largest whole multiple that fits the
+// client area (nearest neighbour, in drawable pixels), centred on black.
 // pitch is in pixels. 0 on success, -1 on failure.
 int PlatformPresent(const uint16_t* pixels, int w, int h, int pitch,
                     PlatformPixelFormat format);
@@ -120,6 +131,10 @@ void PlatformWaitVerticalBlank();
 // Fills 256 bytes indexed by Windows virtual-key code; bit 7 set while the
 // key is down. Physical keys map to the codes of the keys at the same place
 // on a Japanese layout. Both Enter keys report VK_RETURN (0x0D).
+// Each call is one input sample: a key or pad button that went down since
+// the previous call reads as down in this sample even if it has come up
+// again, so a tap shorter than a frame is seen exactly once. Pad reads
+// until the next call report the pad buttons of the same sample.
 void PlatformGetKeyboardState(uint8_t state[256]);
 
 // --------------------------------------------------------------- joysticks
@@ -139,8 +154,14 @@ struct PlatformJoystickState {
     int32_t hat;
     uint8_t button[PlatformMaxJoyButtons];  // 1 while down
 };
-// Number of attached joysticks, enumerated at start-up in platform order.
+// Number of attached joysticks, in the order they were plugged in.
 int PlatformJoystickCount();
+// Goes up by one whenever a joystick is plugged in or pulled out; the
+// indices of the others may then have moved.
+int PlatformJoystickChangeCount();
+// Adds game-controller layouts from a mapping file (SDL's text format);
+// pads already open take them at once. Number added, -1 when unreadable.
+int PlatformAddControllerMappings(const char* path);
 int PlatformJoystickGetInfo(int index, PlatformJoystickInfo* info);
 // Reads the current state. 0 on success, -1 when the index is not attached.
 int PlatformJoystickRead(int index, PlatformJoystickState* state);

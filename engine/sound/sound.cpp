@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -963,5 +964,22 @@ int SoundGetInfo(int handle, SoundInfo* info) {
     info->currentEntry = r->currentEntry;
     info->entryPosition = r->entryPos;
     info->lastPlayType = r->lastPlayType;
+    return 0;
+}
+
+// A percentage of the recorded level as the buffers' attenuation in
+// hundredths of a decibel (amplitude), on the sound and all its copies.
+int SetSoundVolume(int handle, int percent) {
+    if (percent < 0) percent = 0;
+    if (percent > 100) percent = 100;
+    int volume = percent == 0 ? AudioVolumeMin : (int)std::lround(2000.0 * std::log10(percent / 100.0));
+    if (volume < AudioVolumeMin) volume = AudioVolumeMin;
+    std::lock_guard<std::recursive_mutex> hold(g_SoundLock);
+    SoundRecord* r = FindSound(handle);
+    if (!r) return -1;
+    r->volume = volume;
+    for (int i = 0; i < r->bufferCount && i < SoundMaxBuffers; ++i)
+        if (r->buffers[i] > 0) AudioSetVolume(r->buffers[i], volume);
+    if (r->streamBuffer > 0) AudioSetVolume(r->streamBuffer, volume);
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/engine.h"
+#include "game/shell/settings.h"
 
 int ImageSlots[GameImageSlotCount];
 int SoundSlots[SoundSlotCount];
@@ -72,6 +73,11 @@ void LoadAllAssets() {
     for (int i = 0; i < SoundFileCount; ++i) LoadSoundSlot(i, SoundFiles[i]);
     std::memset(MusicSlots, 0, sizeof MusicSlots);
     for (int i = 0; i < MusicFileCount; ++i) LoadMusicSlot(i, MusicFiles[i]);
+    // The player's volumes; at 100 the sounds stay exactly as recorded.
+    if (EffectVolumePercent != 100)
+        for (int i = 0; i < SoundFileCount; ++i) SetSoundVolume(SoundSlots[i], EffectVolumePercent);
+    if (MusicVolumePercent != 100)
+        for (int i = 0; i < MusicFileCount; ++i) SetSoundVolume(MusicSlots[i], MusicVolumePercent);
 }
 
 void DrawSprite(int slot, int x, int y, int srcX, int srcY, int w, int h) {

@@ -11,6 +11,7 @@
 #include "game/shell/entry.h"
 #include "game/shell/game_state.h"
 #include "game/shell/input_latch.h"
+#include "game/shell/settings.h"
 #include "game/scenes/scenes.h"
 
 namespace {
@@ -60,6 +61,10 @@ int Run(const char* startArgument, const GameLoopHooks* hooks) {
     SetWindowIconId(101);
     ChangeWindowMode(1);
     SetWindowScale(2.0, -1.0);
+    // The player's settings file counts for the real game only; the runner
+    // and the tests stay reproducible.
+    const bool playerSettings = hooks == nullptr;
+    if (playerSettings) ApplySettingsAtStart(); else UseDefaultSettings();
     GameState.StartArgument = ParseStartArgument(startArgument);
     ApplyWindowOverrides();  // the command line wins over the settings
     if (EngineInit() == -1) return -1;
@@ -77,6 +82,7 @@ int Run(const char* startArgument, const GameLoopHooks* hooks) {
     } else {
         MainLoop<false>(nullptr);
     }
+    if (playerSettings) SaveSettingsAtEnd();
     EngineEnd();
     return 0;
 }

@@ -292,7 +292,7 @@ TEST_F(InputTest, PadsGiveDirectionsAndButtons) {
     HeadlessSetJoystickAxis(0, 1, 32767);
     HeadlessSetJoystickButton(0, 0, 1);
     HeadlessSetJoystickButton(0, 3, 1);
-    HeadlessSetJoystickHat(0, 9000);  // a hat moves nothing
+    HeadlessSetJoystickHat(0, 18000);  // the d-pad down adds to the stick's down
     HeadlessAdvanceMicroseconds(1000);
     EXPECT_EQ(ReadPadState(1), 0x2 | 0x1 | 0x10 | 0x80);
     EXPECT_EQ(ReadPadState(2), 0);
@@ -307,6 +307,7 @@ TEST_F(InputTest, PadsGiveDirectionsAndButtons) {
     // All 32 buttons held: only the first 24 reach bits 4 ... 27.
     HeadlessSetJoystickAxis(0, 0, 0);
     HeadlessSetJoystickAxis(0, 1, 0);
+    HeadlessSetJoystickHat(0, -1);
     for (int b = 0; b < 32; ++b) HeadlessSetJoystickButton(0, b, 1);
     HeadlessAdvanceMicroseconds(1000);
     EXPECT_EQ(ReadPadState(1), 0x0FFFFFF0);

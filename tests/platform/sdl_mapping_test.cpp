@@ -51,10 +51,11 @@ TEST(SdlKeymap, ShiftsControlsAndAltsAlsoSetTheSideNeutralCode) {
     EXPECT_EQ(SdlScancodeToGenericVirtualKey(-5), 0);
 }
 
-TEST(SdlControllerMapping, ButtonsComeInTheClassicOrder) {
+TEST(SdlControllerMapping, ButtonsLandOnThePadButtonsTheGameReads) {
     // SDL_GameControllerButton numbering: A B X Y back guide start
     // leftstick rightstick leftshoulder rightshoulder dpad(4) misc paddles(4) touchpad.
-    const int expected[SdlControllerButtonCount] = {0, 1, 2, 3, 6, 10, 7, 8, 9, 4, 5,
+    // South and Start on 0 and 3 (jump, confirm), east and west on 1 and 4 (drill).
+    const int expected[SdlControllerButtonCount] = {0, 1, 4, 2, 7, 10, 3, 8, 9, 5, 6,
                                                     -1, -1, -1, -1, 11, 12, 13, 14, 15, 16};
     int seen[SdlClassicButtonCount] = {};
     for (int b = 0; b < SdlControllerButtonCount; ++b) {

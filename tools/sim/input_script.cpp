@@ -104,6 +104,7 @@ bool ParseInputScript(const std::string& text, InputScript* script, std::string*
         }
         if (*p && !std::isspace((unsigned char)*p)) return fail("expected a blank after the frames");
         int keys = 0;
+        bool tap = false;
         for (;;) {
             while (std::isspace((unsigned char)*p)) ++p;
             if (!*p) break;
@@ -111,10 +112,16 @@ bool ParseInputScript(const std::string& text, InputScript* script, std::string*
             while (*p && !std::isspace((unsigned char)*p)) ++p;
             std::string name(start, p);
             for (char& c : name) c = (char)std::tolower((unsigned char)c);
+            if (name == "tap" && keys == 0 && !tap) {
+                tap = true;
+                continue;
+            }
             int index = FindScriptInput(name.c_str());
             if (index < 0) return fail("unknown key \"" + name + "\"");
+            if (tap && ScriptInputAt(index).kind == ScriptPadDirection)
+                return fail("the stick cannot be tapped (\"" + name + "\")");
             if (ScriptInputAt(index).kind != ScriptKey) script->usesPad = true;
-            script->holds.push_back({first, last, index});
+            script->holds.push_back({first, last, index, tap});
             ++keys;
         }
         if (!keys) return fail("no keys named");
@@ -128,8 +135,18 @@ void ApplyInputScript(const InputScript& script, int frame, std::vector<char>* h
     std::vector<char>& state = *held;
     if ((int)state.size() != count) state.assign((size_t)count, 0);
     char down[64] = {};
-    for (const ScriptHold& h : script.holds)
-        if (frame >= h.first && frame <= h.last && h.input >= 0 && h.input < count) down[h.input] = 1;
+    for (const ScriptHold& h : script.holds) {
+        if (frame < h.first || frame > h.last || h.input < 0 || h.input >= count) continue;
+        if (!h.tap) {
+            down[h.input] = 1;
+            continue;
+        }
+        const ScriptInput& in = ScriptInputAt(h.input);
+        if (in.kind == ScriptKey)
+            HeadlessTapKey(in.code);
+        else if (in.kind == ScriptPadButton)
+            HeadlessTapJoystickButton(0, in.code);
+    }
     bool directionChanged = false;
     for (int i = 0; i < count; ++i) {
         if (down[i] == state[i]) continue;

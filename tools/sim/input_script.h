@@ -1,6 +1,7 @@
 // Input scripts of quellbore-sim: each line "A-B key key ..." or
 // "A key ..." holds the keys down during frames A to B (or frame A);
-// '#' starts a comment.
+// "A-B tap key ..." presses and releases them again before each of those
+// frames' samples (seen down in that frame only); '#' starts a comment.
 #pragma once
 
 #include <string>
@@ -15,6 +16,7 @@ struct ScriptInput {
 struct ScriptHold {
     int first, last;  // frames, inclusive
     int input;        // index into ScriptInputs()
+    bool tap = false; // pressed and released within each frame
 };
 struct InputScript {
     std::vector<ScriptHold> holds;

@@ -37,16 +37,22 @@ void HeadlessSetWindowFrame(int left, int top, int right, int bottom);
 // ------------------------------------------------------------------ input
 // Virtual-key codes (Windows numbering) held down.
 void HeadlessSetKey(int virtualKey, int down);
+// A key pressed and released again before the next keyboard sample: that
+// one sample reads it as down, the next one as up (unless it is held).
+void HeadlessTapKey(int virtualKey);
 void HeadlessClearKeys();
 // Number of PlatformGetKeyboardState calls so far.
 int HeadlessKeyboardReadCount();
 
 // Joysticks, by index 0 ... 15. A pad made by HeadlessSetJoystickCount is
 // named "Headless Pad <n>" with 6 axes, 32 buttons and one hat, centred.
+// A change of the count after start-up is seen as pads plugged in or out.
 void HeadlessSetJoystickCount(int count);
 // Raw axis value -32768 ... 32767 (axes 0 ... 5: x, y, z, rx, ry, rz).
 void HeadlessSetJoystickAxis(int pad, int axis, int value);
 void HeadlessSetJoystickButton(int pad, int button, int down);
+// A pad button pressed and released before the next keyboard sample.
+void HeadlessTapJoystickButton(int pad, int button);
 // Hundredths of a degree clockwise from up, -1 centred.
 void HeadlessSetJoystickHat(int pad, int value);
 // What PlatformJoystickGetInfo reports (the state keeps 32 buttons). Call
@@ -63,6 +69,10 @@ void HeadlessSetActive(int active);
 void HeadlessRequestClose();
 // The platform's own request to end (a signal, the session ending).
 void HeadlessRequestQuit();
+// The player presses F11 (or Alt+Enter).
+void HeadlessPressFullscreenKey();
+// The player drags the window to a new client size.
+void HeadlessResizeWindow(int clientWidth, int clientHeight);
 void HeadlessFailNextWindowCreation(int fail);
 
 struct HeadlessWindowInfo {
@@ -74,6 +84,7 @@ struct HeadlessWindowInfo {
     int created;  // number of successful PlatformCreateWindow calls
     int screenSaverEnabled;
     int cursorVisible;
+    int fullscreen;
 };
 void HeadlessGetWindow(HeadlessWindowInfo* info);
 // Events queued and not yet taken by PlatformPollEvent.

@@ -12,14 +12,18 @@ namespace {
 struct Pad {
     PlatformJoystickInfo info;
     PlatformJoystickState state;
+    uint32_t tapped;  // buttons tapped since the last keyboard sample
+    uint32_t sampledTaps;  // those of the last sample
     int readFails;
     int reads;
 };
 
 struct Input {
     uint8_t keys[256];
+    uint8_t tapped[256];  // keys tapped since the last sample
     int keyboardReads;
     int padCount;
+    int padChanges;
     Pad pads[PlatformMaxJoysticks];
 };
 Input g_In;
@@ -47,7 +51,14 @@ void HeadlessSetKey(int virtualKey, int down) {
     if (virtualKey < 0 || virtualKey > 255) return;
     g_In.keys[virtualKey] = down ? 0x80 : 0;
 }
-void HeadlessClearKeys() { std::memset(g_In.keys, 0, sizeof g_In.keys); }
+void HeadlessTapKey(int virtualKey) {
+    if (virtualKey < 0 || virtualKey > 255) return;
+    g_In.tapped[virtualKey] = 0x80;
+}
+void HeadlessClearKeys() {
+    std::memset(g_In.keys, 0, sizeof g_In.keys);
+    std::memset(g_In.tapped, 0, sizeof g_In.tapped);
+}
 int HeadlessKeyboardReadCount() { return g_In.keyboardReads; }
 
 void HeadlessSetJoystickCount(int count) {
@@ -55,6 +66,7 @@ void HeadlessSetJoystickCount(int count) {
     if (count > PlatformMaxJoysticks) count = PlatformMaxJoysticks;
     // Pads beyond the old count are new: they start centred.
     for (int i = g_In.padCount; i < count; ++i) MakePad(i);
+    if (count != g_In.padCount) ++g_In.padChanges;
     g_In.padCount = count;
 }
 
@@ -68,6 +80,11 @@ void HeadlessSetJoystickAxis(int pad, int axis, int value) {
 void HeadlessSetJoystickButton(int pad, int button, int down) {
     if (!ValidPad(pad) || button < 0 || button >= PlatformMaxJoyButtons) return;
     g_In.pads[pad].state.button[button] = down ? 1 : 0;
+}
+
+void HeadlessTapJoystickButton(int pad, int button) {
+    if (!ValidPad(pad) || button < 0 || button >= PlatformMaxJoyButtons) return;
+    g_In.pads[pad].tapped |= 1u << button;
 }
 
 void HeadlessSetJoystickHat(int pad, int value) {
@@ -94,10 +111,18 @@ int HeadlessJoystickReadCount(int pad) { return ValidPad(pad) ? g_In.pads[pad].r
 
 void PlatformGetKeyboardState(uint8_t state[256]) {
     ++g_In.keyboardReads;
-    if (state) std::memcpy(state, g_In.keys, 256);
+    if (state)
+        for (int i = 0; i < 256; ++i) state[i] = (uint8_t)(g_In.keys[i] | g_In.tapped[i]);
+    std::memset(g_In.tapped, 0, sizeof g_In.tapped);
+    for (Pad& pad : g_In.pads) {
+        pad.sampledTaps = pad.tapped;
+        pad.tapped = 0;
+    }
 }
 
 int PlatformJoystickCount() { return g_In.padCount; }
+int PlatformJoystickChangeCount() { return g_In.padChanges; }
+int PlatformAddControllerMappings(const char*) { return 0; }
 
 int PlatformJoystickGetInfo(int index, PlatformJoystickInfo* info) {
     if (index < 0 || index >= g_In.padCount || !info) return -1;
@@ -112,6 +137,8 @@ int PlatformJoystickRead(int index, PlatformJoystickState* state) {
     *state = pad.state;
     // Axes the pad does not have read as centred, buttons beyond its count up.
     for (int a = pad.info.axes; a < 6; ++a) state->axis[a] = 0;
+    for (int b = 0; b < PlatformMaxJoyButtons; ++b)
+        if (pad.sampledTaps & (1u << b)) state->button[b] = 1;
     for (int b = pad.info.buttons; b < PlatformMaxJoyButtons; ++b) state->button[b] = 0;
     if (pad.info.hats == 0) state->hat = -1;
     ++pad.reads;

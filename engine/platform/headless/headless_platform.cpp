@@ -37,6 +37,7 @@ struct Window {
     int active = 1;
     int screenSaver = 1;
     int cursor = 1;
+    int fullscreen = 0;
 };
 Window g_Win;
 
@@ -114,6 +115,15 @@ void HeadlessRequestClose() {
     if (g_Win.exists) PushEvent(PlatformEventClose);
 }
 void HeadlessRequestQuit() { PushEvent(PlatformEventQuit); }
+void HeadlessPressFullscreenKey() {
+    if (g_Win.exists) PushEvent(PlatformEventToggleFullscreen);
+}
+void HeadlessResizeWindow(int clientWidth, int clientHeight) {
+    if (!g_Win.exists || clientWidth <= 0 || clientHeight <= 0) return;
+    g_Win.w = clientWidth;
+    g_Win.h = clientHeight;
+    PushEvent(PlatformEventResized);
+}
 void HeadlessFailNextWindowCreation(int fail) { g_Win.failNext = fail ? 1 : 0; }
 
 void HeadlessGetWindow(HeadlessWindowInfo* info) {
@@ -130,6 +140,7 @@ void HeadlessGetWindow(HeadlessWindowInfo* info) {
     info->created = g_Win.created;
     info->screenSaverEnabled = g_Win.screenSaver;
     info->cursorVisible = g_Win.cursor;
+    info->fullscreen = g_Win.fullscreen;
 }
 int HeadlessPendingEvents() { return g_Events.count; }
 
@@ -223,6 +234,7 @@ int PlatformCreateWindow(const char* caption, int iconId, int x, int y, int clie
     g_Win.h = clientHeight;
     g_Win.visible = visible ? 1 : 0;
     g_Win.active = 1;
+    g_Win.fullscreen = 0;
     ++g_Win.created;
     return 0;
 }
@@ -232,6 +244,7 @@ void PlatformDestroyWindow() {
     // The program asked for it, so no Destroyed event follows.
     g_Win.exists = 0;
     g_Win.visible = 0;
+    g_Win.fullscreen = 0;
 }
 
 int PlatformHasWindow() { return g_Win.exists; }
@@ -254,6 +267,18 @@ void PlatformShowWindow() {
 }
 void PlatformSetScreenSaverEnabled(int enabled) { g_Win.screenSaver = enabled ? 1 : 0; }
 void PlatformSetCursorVisible(int visible) { g_Win.cursor = visible ? 1 : 0; }
+void PlatformSetFullscreen(int on) {
+    if (g_Win.exists) g_Win.fullscreen = on ? 1 : 0;
+}
+int PlatformGetClientSize(int* width, int* height) {
+    if (!g_Win.exists) return -1;
+    // Full screen covers the desktop; the windowed size is kept for later.
+    if (width) *width = g_Win.fullscreen ? g_Desktop.width : g_Win.w;
+    if (height) *height = g_Win.fullscreen ? g_Desktop.height : g_Win.h;
+    return 0;
+}
+// Nothing here can lose its display.
+void PlatformSetDisplayLostHandler(void (*)()) {}
 
 int PlatformPollEvent(PlatformEvent* event) {
     if (g_Events.count == 0) return 0;

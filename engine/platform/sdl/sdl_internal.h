@@ -3,6 +3,11 @@
 
 #include <SDL.h>
 
+#include "engine/platform/platform.h"
+
+// Queues a window event for PlatformPollEvent (sdl_platform.cpp).
+void SdlPushEvent(PlatformEventType type);
+
 // Keyboard table and joysticks (sdl_input.cpp).
 void SdlInputOpenJoysticks();
 void SdlInputCloseJoysticks();
@@ -14,3 +19,7 @@ void SdlInputReleaseAllKeys();
 // The built-in icon picture for an icon id, or null when there is none
 // (sdl_icon.cpp). The caller frees the surface.
 SDL_Surface* SdlCreateIconSurface(int iconId);
+
+// Under X11: a lost connection to the display calls the handler given to
+// PlatformSetDisplayLostHandler instead of Xlib's exit() (sdl_x11.cpp).
+void SdlWatchXConnection();

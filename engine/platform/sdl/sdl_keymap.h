@@ -132,11 +132,13 @@ inline uint8_t SdlScancodeToGenericVirtualKey(int scancode) {
 
 // ----------------------------------------------------------- game controllers
 //
-// Buttons of a pad that SDL knows (SDL_GameControllerButton numbering) in
-// the order a classic pad of that kind reports them: 0 A, 1 B, 2 X, 3 Y,
-// 4 left shoulder, 5 right shoulder, 6 back, 7 start, 8 left stick, 9 right
-// stick; then guide, misc, the four paddles and the touchpad. The d-pad is
-// the hat switch, not buttons.
+// Buttons of a pad that SDL knows (SDL_GameControllerButton numbering, by
+// position: A is the south button, B east, X west, Y north) as the pad
+// button numbers of the pad word. The game jumps and confirms with pad
+// buttons 0 and 3 and throws the drill with 1 and 4, so: 0 south, 1 east,
+// 2 north, 3 Start, 4 west; then 5 left and 6 right shoulder, 7 back,
+// 8 left and 9 right stick, 10 guide, 11 misc, 12 ... 15 the paddles,
+// 16 the touchpad. The d-pad is the hat switch, not buttons.
 enum {
     SdlControllerButtonCount = 21,  // SDL_CONTROLLER_BUTTON_MAX in SDL 2.26
     SdlClassicButtonCount = 17,
@@ -144,17 +146,17 @@ enum {
 
 inline int SdlControllerButtonToClassic(int sdlButton) {
     static constexpr int8_t Map[SdlControllerButtonCount] = {
-        0,   // A
-        1,   // B
-        2,   // X
-        3,   // Y
-        6,   // back
+        0,   // A (south): jump, confirm
+        1,   // B (east): drill
+        4,   // X (west): drill
+        2,   // Y (north)
+        7,   // back
         10,  // guide
-        7,   // start
+        3,   // start: confirm
         8,   // left stick
         9,   // right stick
-        4,   // left shoulder
-        5,   // right shoulder
+        5,   // left shoulder
+        6,   // right shoulder
         -1, -1, -1, -1,  // d-pad up, down, left, right: the hat
         11,  // misc (share, capture, microphone)
         12, 13, 14, 15,  // paddles 1 ... 4

@@ -14,6 +14,7 @@
 #include "engine/platform/common/linux_system.h"
 #include "engine/platform/platform.h"
 #include "engine/platform/sdl/sdl_internal.h"
+#include "engine/platform/sdl/sdl_layout.h"
 
 namespace {
 
@@ -41,6 +42,8 @@ struct Window {
     int hasFocus = 1;  // a window that never hears about focus stays active
     int minimised = 0;
     int active = 1;
+    int fullscreen = 0;
+    int minimumSet = 0;  // the frame size is the window's smallest size
     PlatformFrame frame = {0, 0, 0, 0};
 };
 Window g_Win;
@@ -135,6 +138,8 @@ void ReleaseWindow() {
 
 }  // namespace
 
+void SdlPushEvent(PlatformEventType type) { PushPending(type); }
+
 // ---------------------------------------------------------------- lifetime
 
 int PlatformInit() {
@@ -156,6 +161,8 @@ int PlatformInit() {
     }
     // Key presses are read as keys; no text input method.
     SDL_StopTextInput();
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver && std::strcmp(driver, "x11") == 0) SdlWatchXConnection();
     g_Sdl.padsInitialised = SDL_InitSubSystem(PadSubsystems) == 0;
     if (g_Sdl.padsInitialised) SdlInputOpenJoysticks();
     g_Sdl.gridOriginNs = MonotonicNs();
@@ -238,7 +245,9 @@ int PlatformCreateWindow(const char* caption, int iconId, int x, int y, int clie
     if (g_Win.window) ReleaseWindow();
     char title[768];
     CaptionUtf8(caption, title, sizeof title);
-    Uint32 flags = visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN;
+    // The player may size it; the picture keeps whole multiples (Present).
+    Uint32 flags = (visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN) | SDL_WINDOW_RESIZABLE |
+                   SDL_WINDOW_ALLOW_HIGHDPI;
     SDL_Window* window = SDL_CreateWindow(title, x, y, clientWidth, clientHeight, flags);
     if (!window) {
         std::fprintf(stderr, "SDL window could not be made: %s\n", SDL_GetError());
@@ -293,7 +302,8 @@ void PlatformSetWindowIcon(int iconId) {
 }
 
 void PlatformMoveWindow(int x, int y, int clientWidth, int clientHeight) {
-    if (!g_Win.window) return;
+    // Full screen keeps the window's own size and place for later.
+    if (!g_Win.window || g_Win.fullscreen) return;
     if (clientWidth > 0 && clientHeight > 0) SDL_SetWindowSize(g_Win.window, clientWidth, clientHeight);
     SDL_SetWindowPosition(g_Win.window, x, y);
     UpdateFrame();
@@ -318,12 +328,36 @@ void PlatformSetCursorVisible(int visible) {
     if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
 }
 
+void PlatformSetFullscreen(int on) {
+    if (!g_Win.window) return;
+    on = on ? 1 : 0;
+    if (on == g_Win.fullscreen) return;
+    if (SDL_SetWindowFullscreen(g_Win.window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
+        std::fprintf(stderr, "The window could not %s full screen: %s\n", on ? "go" : "leave", SDL_GetError());
+        return;
+    }
+    g_Win.fullscreen = on;
+    UpdateFrame();
+}
+
+int PlatformGetClientSize(int* width, int* height) {
+    if (!g_Win.window) return -1;
+    int w = 0, h = 0;
+    SDL_GetWindowSize(g_Win.window, &w, &h);
+    if (width) *width = w;
+    if (height) *height = h;
+    return 0;
+}
+
 int PlatformPollEvent(PlatformEvent* event) {
     if (PopPending(event)) return 1;
     if (!g_Sdl.initialised) return 0;
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
-        if (SdlInputHandleEvent(e)) continue;
+        if (SdlInputHandleEvent(e)) {
+            if (PopPending(event)) return 1;  // a key the window acts on
+            continue;
+        }
         if (e.type == SDL_QUIT) {
             if (event) event->type = PlatformEventQuit;
             return 1;
@@ -351,6 +385,10 @@ int PlatformPollEvent(PlatformEvent* event) {
                 UpdateActive();
                 break;
             case SDL_WINDOWEVENT_EXPOSED:
+                PushPending(PlatformEventPaint);
+                break;
+            case SDL_WINDOWEVENT_SIZE_CHANGED:
+                if (!g_Win.fullscreen) PushPending(PlatformEventResized);
                 PushPending(PlatformEventPaint);
                 break;
             default:
@@ -384,9 +422,20 @@ int PlatformPresent(const uint16_t* pixels, int w, int h, int pitch, PlatformPix
         g_Win.textureH = h;
         g_Win.textureFormat = sdlFormat;
     }
+    if (!g_Win.minimumSet) {
+        SDL_SetWindowMinimumSize(g_Win.window, w, h);
+        g_Win.minimumSet = 1;
+    }
     if (SDL_UpdateTexture(g_Win.texture, nullptr, pixels, pitch * (int)sizeof(uint16_t)) != 0) return -1;
-    // The whole frame, scaled to the whole client area (nearest neighbour).
-    if (SDL_RenderCopy(g_Win.renderer, g_Win.texture, nullptr, nullptr) != 0) return -1;
+    // The largest whole multiple that fits the drawable pixels (HiDPI
+    // included), centred on black; nearest neighbour keeps it crisp.
+    int outW = 0, outH = 0;
+    if (SDL_GetRendererOutputSize(g_Win.renderer, &outW, &outH) != 0 || outW <= 0 || outH <= 0) return -1;
+    SdlPictureRect fit = SdlFitWhole(w, h, outW, outH);
+    SDL_Rect dst = {fit.x, fit.y, fit.w, fit.h};
+    SDL_SetRenderDrawColor(g_Win.renderer, 0, 0, 0, 255);
+    SDL_RenderClear(g_Win.renderer);
+    if (SDL_RenderCopy(g_Win.renderer, g_Win.texture, nullptr, &dst) != 0) return -1;
     SDL_RenderPresent(g_Win.renderer);
     g_Win.presentedSinceWait = 1;
     g_Win.lastPresentNs = MonotonicNs();
