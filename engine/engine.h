@@ -10,6 +10,12 @@ int SetWindowCaption(const char* text);
 int SetWindowIconId(int id);
 int ChangeWindowMode(int windowed);
 int SetWindowScale(double x, double y);
+// The engine modules EngineInit starts after the file layer, the log and
+// the window, in this order: input, sound, graphics (text and images need
+// graphics). Name the ones the program uses before EngineInit; every one
+// starts when none are named. -1 for an unknown bit or while running.
+enum { EngineModuleInput = 1, EngineModuleSound = 2, EngineModuleGraphics = 4, EngineModulesAll = 7 };
+int SetEngineModules(int modules);
 int EngineInit();
 int EngineEnd();
 // 0 while the program should go on, -1 once it is to quit.

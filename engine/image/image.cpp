@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/core/core.h"
+#include "engine/core/modules.h"
 #include "engine/engine.h"
 #include "engine/image/image_internal.h"
 
@@ -291,7 +292,8 @@ int ImageCompanionName(const char* path, char* out, size_t outSize) {
 // -------------------------------------------------------- LoadImageFile
 
 int LoadImageFile(const char* path, int) {
-    if (!g_Window.initialised || !path) return -1;
+    // Images live in the graphics module, which ends them.
+    if (!g_Window.initialised || !EngineModuleChosen(EngineModuleGraphics) || !path) return -1;
     WaitWhileInactive();
     DecodedImage image;
     const char* decoder = nullptr;

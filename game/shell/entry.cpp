@@ -51,6 +51,7 @@ int Run(const char* startArgument, const GameLoopHooks* hooks) {
     SetWindowIconId(101);
     ChangeWindowMode(1);
     SetWindowScale(2.0, -1.0);
+    SetEngineModules(EngineModuleInput | EngineModuleSound | EngineModuleGraphics);
     GameState.StartArgument = ParseStartArgument(startArgument);
     if (EngineInit() == -1) return -1;
     SetDrawTarget(BackScreen);
