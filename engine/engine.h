@@ -71,8 +71,11 @@ int StopSoundHandle(int handle);
 int IsSoundPlaying(int handle);
 
 // ---------------------------------------------------------------- input
-// code: keyboard scan code 0 ... 255 (1 Escape, 28 Enter, 44 Z, 45 X,
-// 200 Up, 203 Left, 205 Right, 208 Down).
+// code: keyboard scan code 0 ... 255.
+enum {
+    KeyEscape = 1, KeyEnter = 28, KeyZ = 44, KeyX = 45,
+    KeyUp = 200, KeyLeft = 203, KeyRight = 205, KeyDown = 208,
+};
 int IsKeyDown(int code);
 int ReadKeyboard(char* buffer256);
 // Bit 0 down, 1 left, 2 right, 3 up, bits 4 ... 27 pad buttons 0 ... 23.

@@ -112,7 +112,7 @@ void DeathChaser::Collide() {
     if (HuntsBoss()) {
         LastBoss& b = TheLastBoss;
         if (RectsOverlap(me, MakeRect(TruncToInt(b.x), TruncToInt(b.y), b.width, b.height))) {
-            PlaySound(4);
+            PlaySound(SoundChaserHit);
             b.phase = 13;
             state = ChaserHolding;
         }
@@ -120,7 +120,7 @@ void DeathChaser::Collide() {
     }
     if (Player.state == PlayerAlive &&
         RectsOverlap(me, MakeRect(TruncToInt(Player.x), TruncToInt(Player.y + 2), Player.width, Player.height - 4))) {
-        PlaySound(4);
+        PlaySound(SoundChaserHit);
         Player.vy = -5.5;
         Player.state = PlayerDying;
         state = ChaserHolding;

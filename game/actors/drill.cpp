@@ -53,7 +53,7 @@ void Drill::Draw() {
 void Drill::Act() {
     if (!active) return;
     if (state == DrillExploding) {
-        PlaySound(0);
+        PlaySound(SoundDrillBlast);
         if (dir == DrillRight)
             SpawnExplosion(0, TruncToInt(x), TruncToInt(y - 10));
         else if (dir == DrillLeft)
@@ -134,7 +134,7 @@ void Drill::Collide() {
         } else if (e.revives) {
             e.Kill();
         } else {
-            PlaySound(9);
+            PlaySound(SoundKnockOut);
             e.state = EnemyKnockedOut;
             e.vy = -4.0;
         }

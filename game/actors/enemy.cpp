@@ -203,7 +203,7 @@ void MovementRule(Enemy& e) {
             e.gravity = 0;
             e.vx = Facing(e.dir, 0.8);
             if (NearPlayer(e, 4096)) {
-                PlaySound(10);
+                PlaySound(SoundSplash);
                 e.phase = 1;
                 e.look = 1;
                 e.timer = 0;
@@ -225,7 +225,7 @@ void MovementRule(Enemy& e) {
             e.vy = 1.9;
             e.gravity = e.timer * 0.05;
             if (e.param <= e.y) {
-                PlaySound(10);
+                PlaySound(SoundSplash);
                 e.phase = 0;
                 e.look = 0;
                 e.timer = 0;
@@ -542,7 +542,7 @@ void Enemy::Collide() {
         RectsOverlap(MakeRect(TruncToInt(x), TruncToInt(y), width - 1, height / 2 - 1),
                      MakeRect(TruncToInt(Player.x), TruncToInt(Player.y + Player.height / 2), Player.width - 1,
                               Player.height / 2 - 1))) {
-        PlaySound(8);
+        PlaySound(SoundStomp);
         if (!revives) {
             int r = GameRand() % 3;
             if (r == 0) SpawnItem(ItemCoin, TruncToInt(x), TruncToInt(y));
@@ -554,7 +554,7 @@ void Enemy::Collide() {
     if (RectsOverlap(MakeRect(TruncToInt(x + 1), TruncToInt(y + 1), width - 2, height - 2),
                      MakeRect(TruncToInt(Player.x + 1), TruncToInt(Player.y + 1), Player.width - 2,
                               Player.height - 2))) {
-        PlaySound(14);
+        PlaySound(SoundPlayerLost);
         Player.vy = -2.5;
         Player.state = PlayerDying;
     }

@@ -3,12 +3,12 @@
 #pragma once
 
 #include "game/actors/actor.h"
+#include "game/shell/assets.h"
 
 // state values of an enemy.
 enum { EnemyInactive = 0, EnemyAlive = 1, EnemyLeaving = 2, EnemySquashed = 3, EnemyKnockedOut = 4 };
 
 constexpr int EnemyPoolSize = 300;
-constexpr int EnemyImageSlot = 3;
 // Spawn codes of the two bosses in StageGrid.
 constexpr int ExtraBossCode = 48;
 constexpr int LastBossCode = 49;

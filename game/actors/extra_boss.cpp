@@ -40,8 +40,8 @@ void ExtraBoss::Spawn(int c, int row, int cell) {
     active = true;
     hp = 10;
     timer = 0;
-    image = 30;
-    PlayMusic(5);
+    image = ExtraBossImageSlot;
+    PlayMusic(MusicBoss);
 }
 
 Rect ExtraBossWeakSpot(const ExtraBoss& b) {

@@ -39,7 +39,7 @@ void LastBoss::Spawn(int c, int row, int cell) {
     active = true;
     hp = 10;
     timer = 0;
-    image = 27;
+    image = LastBossImageSlot1;
 }
 
 namespace {
@@ -65,8 +65,8 @@ void LastBoss::Act() {
             y -= 64;
             width = 64;
             height = 48;
-            image = 28;
-            PlayMusic(5);
+            image = LastBossImageSlot2;
+            PlayMusic(MusicBoss);
         }
         break;
     case 1:
@@ -77,12 +77,12 @@ void LastBoss::Act() {
         Fly(*this);
         if (timer % 70 == 0) {
             phase = 1;
-            PlaySound(7);
+            PlaySound(SoundBossSummon);
             for (int i = 0; i < 5; ++i) SpawnEnemyAt(30, TruncToInt(x + 16), TruncToInt(y - 1), dir);
         }
         break;
     case 10:
-        PlaySound(13);
+        PlaySound(SoundBossThud);
         timer = 0;
         vx = vy = 0;
         phase = 11;
@@ -95,7 +95,7 @@ void LastBoss::Act() {
             y = 0;
             width = 80;
             height = 64;
-            image = 29;
+            image = LastBossImageSlot3;
             dir = 0;
         }
         break;
@@ -103,13 +103,13 @@ void LastBoss::Act() {
         timer += 1;
         vx = Player.x < x + width / 2 ? -0.5 : 0.5;
         if (GameState.StageTimer > 0 && timer % 100 == 0) {
-            PlaySound(7);
+            PlaySound(SoundBossSummon);
             for (int i = 0; i < 8; ++i)
                 SpawnEnemyAt(30, TruncToInt(x + width / 2 - 8), TruncToInt(y + height - 16), dir);
         }
         break;
     case 13:
-        PlaySound(13);
+        PlaySound(SoundBossThud);
         timer = 0;
         animPeriod = 50;
         vx = vy = 0;

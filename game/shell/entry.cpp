@@ -29,7 +29,7 @@ template <bool WithHooks>
 void MainLoop(const GameLoopHooks* hooks) {
     for (int frame = 0;; ++frame) {
         if (WithHooks && hooks->beforePass && !hooks->beforePass(frame)) break;
-        if (ProcessWindowMessages() != 0 || IsKeyDown(1) == 1) break;
+        if (ProcessWindowMessages() != 0 || IsKeyDown(KeyEscape) == 1) break;
         ClearScreen();
         WaitForFrameStart();
         LatchButtons();

@@ -46,7 +46,11 @@ struct BackgroundEntry {
 };
 
 const BackgroundEntry Backgrounds[5] = {
-    {1, {12, 13, 14}}, {4, {15, 16, 17}}, {6, {18, 19, 20}}, {7, {21, 22, 23}}, {4, {24, 25, 26}},
+    {1, {BackImageSlot(1), BackImageSlot(2), BackImageSlot(3)}},
+    {4, {BackImageSlot(4), BackImageSlot(5), BackImageSlot(6)}},
+    {6, {BackImageSlot(7), BackImageSlot(8), BackImageSlot(9)}},
+    {7, {BackImageSlot(10), BackImageSlot(11), BackImageSlot(12)}},
+    {4, {BackImageSlot(13), BackImageSlot(14), BackImageSlot(15)}},
 };
 
 // Non-negative remainder, so a position left of 0 still tiles seamlessly.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "game/world/stage_file.h"
+#include "game/shell/assets.h"
 
 // Field codes held in FieldGrid.
 enum FieldCode {
@@ -22,10 +23,6 @@ enum FieldCode {
 constexpr int TileNone = 0;
 constexpr int TileGroundBase = 100;
 constexpr int TileBlock = 116;
-
-// Image slots of the field.
-constexpr int FillTileSlot = 1;
-constexpr int GroundSlot = 2;
 
 // Ground tile variant 0..15 of the cell from its four neighbours (outside
 // the grid counts as ground; blocks do not).

@@ -28,13 +28,6 @@ constexpr int CameraRight = 144;  // screen x the player may not pass to the rig
 constexpr int CameraLeft = 96;    // and to the left
 constexpr int AnimationPeriod = 5;
 
-// Sound slots.
-constexpr int SoundDrillThrow = 1;
-constexpr int SoundJump = 11;
-constexpr int SoundPit = 14;
-constexpr int SoundDrillReady = 17;
-constexpr int SoundHeadBump = 19;
-
 int Trunc(double v) { return static_cast<int>(v); }
 
 Rect CellRect(int row, int cell) { return MakeRect(16 * row, 16 * cell, 15, 15); }
@@ -128,7 +121,7 @@ void PlayerRecord::Act() {
         GameState.DrillCharges -= 1;
         if (GameState.DrillCharges == 0) GameState.DrillRechargeTick = GetTickMs();
     } else if (GameState.DrillCharges == 0 && ElapsedMs(GameState.DrillRechargeTick, GetTickMs()) > DrillRechargeMs) {
-        PlaySound(SoundDrillReady);
+        PlaySound(SoundCursor);
         GameState.DrillCharges = 1;
     }
 
@@ -164,7 +157,7 @@ void PlayerRecord::Collide() {
     }
 
     if (state == PlayerAlive && y > PitLine) {
-        PlaySound(SoundPit);
+        PlaySound(SoundPlayerLost);
         vy = PitDeathHop;
         state = PlayerDying;
     }
