@@ -126,7 +126,7 @@ void Drill::Collide() {
         state = DrillExploding;
         if (!e.drillable) {
             // armoured: unharmed
-        } else if (e.kind == 99) {
+        } else if (e.kind == KindChaserBait) {
             SpawnDebris(1, TruncToInt(e.x), TruncToInt(e.y));
             if (TheDeathChaser.active) TheDeathChaser.state = ChaserDrivenOff;
             e.state = EnemyKnockedOut;

@@ -78,7 +78,7 @@ void LastBoss::Act() {
         if (timer % 70 == 0) {
             phase = 1;
             PlaySound(SoundBossSummon);
-            for (int i = 0; i < 5; ++i) SpawnEnemyAt(30, TruncToInt(x + 16), TruncToInt(y - 1), dir);
+            for (int i = 0; i < 5; ++i) SpawnEnemyAt(KindBossSpark, TruncToInt(x + 16), TruncToInt(y - 1), dir);
         }
         break;
     case 10:
@@ -105,7 +105,7 @@ void LastBoss::Act() {
         if (GameState.StageTimer > 0 && timer % 100 == 0) {
             PlaySound(SoundBossSummon);
             for (int i = 0; i < 8; ++i)
-                SpawnEnemyAt(30, TruncToInt(x + width / 2 - 8), TruncToInt(y + height - 16), dir);
+                SpawnEnemyAt(KindBossSpark, TruncToInt(x + width / 2 - 8), TruncToInt(y + height - 16), dir);
         }
         break;
     case 13:
@@ -116,7 +116,7 @@ void LastBoss::Act() {
         animTimer = 0;
         animFrame = 0;
         animStep = 1;
-        SpawnEnemyAt(99, TruncToInt(x + width / 2 - 8), TruncToInt(y + height - 16), dir);
+        SpawnEnemyAt(KindChaserBait, TruncToInt(x + width / 2 - 8), TruncToInt(y + height - 16), dir);
         phase = 14;
         [[fallthrough]];
     case 14:
