@@ -9,6 +9,8 @@
 int SetWindowCaption(const char* text);
 int SetWindowIconId(int id);
 int ChangeWindowMode(int windowed);
+// The window's client area as a multiple of the screen, across and down;
+// y <= 0 means the same as x, and a scale that is still <= 0 counts as 1.
 int SetWindowScale(double x, double y);
 // The engine modules EngineInit starts after the file layer, the log and
 // the window, in this order: input, sound, graphics (text and images need

@@ -34,10 +34,6 @@ Rect CellRect(int row, int cell) { return MakeRect(16 * row, 16 * cell, 15, 15);
 
 }  // namespace
 
-int ElapsedMs(int then, int now) {
-    return static_cast<int>((static_cast<uint32_t>(now) - static_cast<uint32_t>(then)) & 0x7FFFFFFFu);
-}
-
 void PlayerRecord::Reset() {
     state = PlayerAlive;
     timer = 0;
@@ -120,7 +116,7 @@ void PlayerRecord::Act() {
         else TheDrill.Spawn(0, Trunc(x), Trunc(y + 4.0), 1);
         GameState.DrillCharges -= 1;
         if (GameState.DrillCharges == 0) GameState.DrillRechargeTick = GetTickMs();
-    } else if (GameState.DrillCharges == 0 && ElapsedMs(GameState.DrillRechargeTick, GetTickMs()) > DrillRechargeMs) {
+    } else if (GameState.DrillCharges == 0 && TickDiff(GetTickMs(), GameState.DrillRechargeTick) > DrillRechargeMs) {
         PlaySound(SoundCursor);
         GameState.DrillCharges = 1;
     }

@@ -27,5 +27,3 @@ constexpr int DrillRechargeMs = 3000;
 
 extern PlayerRecord Player;
 
-// Milliseconds from then to now on the 31-bit tick counter, across its wrap.
-int ElapsedMs(int then, int now);
