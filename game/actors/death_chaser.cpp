@@ -3,7 +3,7 @@
 #include "game/actors/last_boss.h"
 #include "game/shell/assets.h"
 #include "game/shell/game_state.h"
-#include "game/world/player.h"
+#include "game/actors/player.h"
 
 DeathChaser TheDeathChaser;
 

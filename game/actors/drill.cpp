@@ -5,10 +5,11 @@
 #include "game/actors/enemy.h"
 #include "game/actors/explosion.h"
 #include "game/actors/extra_boss.h"
+#include "game/actors/field_actors.h"
 #include "game/actors/last_boss.h"
 #include "game/shell/assets.h"
 #include "game/world/field.h"
-#include "game/world/player.h"
+#include "game/actors/player.h"
 
 Drill TheDrill;
 

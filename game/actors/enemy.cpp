@@ -9,7 +9,7 @@
 #include "game/actors/random.h"
 #include "game/shell/assets.h"
 #include "game/world/field.h"
-#include "game/world/player.h"
+#include "game/actors/player.h"
 #include "game/world/stage_file.h"
 
 Enemy EnemyPool[EnemyPoolSize];

@@ -7,7 +7,7 @@
 #include "game/shell/bitmap_text.h"
 #include "game/shell/game_state.h"
 #include "game/world/field.h"
-#include "game/world/player.h"
+#include "game/actors/player.h"
 #include "game/world/stage_file.h"
 
 Item ItemPool[ItemPoolSize];

@@ -6,7 +6,7 @@
 #include "game/shell/assets.h"
 #include "game/shell/game_state.h"
 #include "game/world/field.h"
-#include "game/world/player.h"
+#include "game/actors/player.h"
 
 LastBoss TheLastBoss;
 

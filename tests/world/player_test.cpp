@@ -8,7 +8,7 @@
 #include "game/shell/game_state.h"
 #include "game/shell/input_latch.h"
 #include "game/world/field.h"
-#include "game/world/player.h"
+#include "game/actors/player.h"
 #include "game/world/stage_file.h"
 
 namespace {

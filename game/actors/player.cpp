@@ -1,4 +1,4 @@
-#include "game/world/player.h"
+#include "game/actors/player.h"
 
 #include <cstdint>
 
