@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "../files/temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "engine/image/image.h"
 #include "picture_fixtures.h"
 

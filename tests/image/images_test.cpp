@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../files/temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "engine/core/core.h"
 #include "engine/engine.h"
 #include "engine/files/files.h"

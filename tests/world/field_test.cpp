@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstring>
 
-#include "call_log.h"
+#include "tests/support/call_log.h"
 #include "game/actors/debris.h"
 #include "game/actors/door.h"
 #include "game/actors/field_actors.h"

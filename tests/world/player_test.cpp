@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "call_log.h"
+#include "tests/support/call_log.h"
 #include "engine/engine.h"
 #include "game/actors/drill.h"
 #include "game/shell/game_state.h"
