@@ -81,6 +81,13 @@ inline std::vector<unsigned char> ReadFileBytes(const std::string& path) {
 
 inline void MakeFolder(const std::string& path) { mkdir(path.c_str(), 0755); }
 
+// Removes a folder with everything in it; false when it cannot.
+inline bool RemoveTree(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+    return !ec;
+}
+
 // Runs quellbore-pack from the build folder with the given arguments.
 inline int RunPacker(const std::string& arguments) {
     std::string command = std::string(QUELLBORE_BUILD_DIR) + "/quellbore-pack " + arguments + " >/dev/null 2>&1";
