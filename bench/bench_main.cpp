@@ -26,7 +26,7 @@
 #include "game/scenes/scenes.h"
 #include "game/shell/assets.h"
 #include "game/shell/game_state.h"
-#include "game/world/player.h"
+#include "game/actors/player.h"
 
 // ------------------------------------------------------------ draw list
 namespace {

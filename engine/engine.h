@@ -9,7 +9,15 @@
 int SetWindowCaption(const char* text);
 int SetWindowIconId(int id);
 int ChangeWindowMode(int windowed);
+// The window's client area as a multiple of the screen, across and down;
+// y <= 0 means the same as x, and a scale that is still <= 0 counts as 1.
 int SetWindowScale(double x, double y);
+// The engine modules EngineInit starts after the file layer, the log and
+// the window, in this order: input, sound, graphics (text and images need
+// graphics). Name the ones the program uses before EngineInit; every one
+// starts when none are named. -1 for an unknown bit or while running.
+enum { EngineModuleInput = 1, EngineModuleSound = 2, EngineModuleGraphics = 4, EngineModulesAll = 7 };
+int SetEngineModules(int modules);
 int EngineInit();
 int EngineEnd();
 // 0 while the program should go on, -1 once it is to quit.
@@ -83,8 +91,11 @@ int StopSoundHandle(int handle);
 int IsSoundPlaying(int handle);
 
 // ---------------------------------------------------------------- input
-// code: keyboard scan code 0 ... 255 (1 Escape, 28 Enter, 44 Z, 45 X,
-// 200 Up, 203 Left, 205 Right, 208 Down).
+// code: keyboard scan code 0 ... 255.
+enum {
+    KeyEscape = 1, KeyEnter = 28, KeyZ = 44, KeyX = 45,
+    KeyUp = 200, KeyLeft = 203, KeyRight = 205, KeyDown = 208,
+};
 int IsKeyDown(int code);
 int ReadKeyboard(char* buffer256);
 // Bit 0 down, 1 left, 2 right, 3 up, bits 4 ... 27 pad buttons 0 ... 23.

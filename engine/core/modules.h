@@ -1,9 +1,12 @@
-// Start-up and shut-down entry points of the other engine modules, called
-// by the core in a fixed order. Each module defines its own; the weak
-// defaults in module_defaults.cpp stand in while a module is missing.
+// The engine modules EngineInit starts after the main window, and their
+// entry points. The list of modules is EngineModuleList in modules.cpp;
+// a program picks among them with SetEngineModules (engine/engine.h).
+// To add a module: give it a bit in engine.h, its start and end here, and
+// a row in EngineModuleList.
 #pragma once
 
-// Files: 0 on success, -1 on failure.
+// Files: 0 on success, -1 on failure. The file layer always starts, before
+// the log, so it is not in the list.
 int FileLayerInit();
 void FileLayerEnd();
 
@@ -34,3 +37,20 @@ void GraphicsScreenRequest(int* width, int* height, int* colourBits);
 int GraphicsResetMode();
 // The client area needs drawing again (after start-up).
 void GraphicsRepaint();
+
+struct EngineModuleEntry {
+    int bit;                // EngineModuleInput, ... in engine.h
+    const char* name;
+    int (*start)();         // 0 on success
+    int (*end)();           // safe to call when the start failed
+    bool startMayFail;      // a failed start is logged and EngineInit goes on
+    int endStep;            // EngineEnd ends the modules by rising step
+    const char* startFailure;  // the English line when a failed start ends EngineInit
+};
+// In start-up order.
+extern const EngineModuleEntry EngineModuleList[];
+extern const int EngineModuleCount;
+
+// The modules SetEngineModules chose (EngineModulesAll until then).
+int EngineModulesChosen();
+inline bool EngineModuleChosen(int bit) { return (EngineModulesChosen() & bit) != 0; }

@@ -23,8 +23,7 @@ struct CoreState {
     int platformUp;
     int fileLayerUp;
     int instanceLockHeld;
-    int inputUp;
-    int soundUp;
+    int modulesUp;  // bits of the modules EngineInit started
     void (*inactivePassHook)();
 };
 CoreState g_Core;
@@ -72,6 +71,7 @@ void OnCloseRequest() {
 void SetActive(int active) {
     int was = g_Window.active;
     g_Window.active = active;
+    if (!EngineModuleChosen(EngineModuleInput)) return;
     if (was && !active && g_Window.windowed) InputReleaseOnDeactivate();
     if (!was && active) InputReacquire();
     // The game stands still in the background, and so does its sound.
@@ -109,7 +109,7 @@ void Dispatch(const PlatformEvent& event) {
         SetActive(0);
         break;
     case PlatformEventPaint:
-        if (g_Window.initialised) GraphicsRepaint();
+        if (g_Window.initialised && EngineModuleChosen(EngineModuleGraphics)) GraphicsRepaint();
         break;
     case PlatformEventToggleFullscreen:
         if (g_Window.initialised) ChangeWindowMode(g_Window.windowed ? 0 : 1);
@@ -304,8 +304,8 @@ int CreateMainWindow() {
 // Undoes what a failed start-up made, so that the process (or a test) can
 // try again; the log file stays.
 void RollBackStart() {
-    if (g_Core.soundUp) EndSound();
-    if (g_Core.inputUp) EndInput();
+    for (int i = EngineModuleCount - 1; i >= 0; --i)
+        if (g_Core.modulesUp & EngineModuleList[i].bit) EngineModuleList[i].end();
     if (g_Window.hasWindow) {
         PlatformDestroyWindow();
         g_Window.hasWindow = 0;
@@ -313,7 +313,7 @@ void RollBackStart() {
     if (g_Core.instanceLockHeld) PlatformReleaseInstanceLock();
     if (g_Core.fileLayerUp) FileLayerEnd();
     if (g_Core.platformUp) PlatformShutdown();
-    g_Core.soundUp = g_Core.inputUp = g_Core.instanceLockHeld = 0;
+    g_Core.modulesUp = g_Core.instanceLockHeld = 0;
     g_Core.fileLayerUp = g_Core.platformUp = 0;
 }
 
@@ -342,7 +342,7 @@ int ChangeWindowMode(int windowed) {
     LogWrite(windowed ? "ウインドウモードフラグが立てられました\n" : "ウインドウモードフラグが倒されました\n");
     if (!g_Window.hasWindow) return 0;
     FitWindow();
-    return GraphicsResetMode();
+    return EngineModuleChosen(EngineModuleGraphics) ? GraphicsResetMode() : 0;
 }
 
 int SetWindowScale(double x, double y) {
@@ -466,20 +466,14 @@ int EngineInit() {
         ok = CreateMainWindow() == 0;
         if (!ok) EngineSetStartFailure("the window could not be created");
     }
-    if (ok) {
-        if (InitInput() == -1) {
-            EngineSetStartFailure("keyboard and joypad input could not be started");
+    for (int i = 0; ok && i < EngineModuleCount; ++i) {
+        const EngineModuleEntry& module = EngineModuleList[i];
+        if (!EngineModuleChosen(module.bit)) continue;
+        if (module.start() < 0 && !module.startMayFail) {
+            if (module.startFailure) EngineSetStartFailure(module.startFailure);
             ok = false;
         } else {
-            g_Core.inputUp = 1;
-        }
-    }
-    if (ok) {
-        InitSound();  // a program without sound still starts
-        g_Core.soundUp = 1;
-        if (InitGraphics() < 0) {
-            EngineSetStartFailure("graphics could not be started");
-            ok = false;
+            g_Core.modulesUp |= module.bit;
         }
     }
     if (!ok) {
@@ -505,7 +499,7 @@ int ProcessWindowMessages() {
     // the state.
     if (EngineOnMainThread()) {
         PumpLoop();
-        RefreshKeyboardState();
+        if (EngineModuleChosen(EngineModuleInput)) RefreshKeyboardState();
     }
     t_Pumping = 0;
     return g_Window.quit ? -1 : 0;
@@ -523,10 +517,13 @@ int EngineEnd() {
     // Text input and the network part hold nothing on this platform.
     LogWrite("ネットワーク関連の終了処理を行います \n");
     LogWrite("ネットワーク関連の終了処理は完了しました\n");
-    EndGraphics();
-    EndInput();
-    EndSound();
-    g_Core.inputUp = g_Core.soundUp = 0;
+    for (int step = 0; step < EngineModuleCount; ++step) {
+        for (int i = 0; i < EngineModuleCount; ++i) {
+            const EngineModuleEntry& module = EngineModuleList[i];
+            if (module.endStep == step && (g_Core.modulesUp & module.bit)) module.end();
+        }
+    }
+    g_Core.modulesUp = 0;
 
     PlatformSetScreenSaverEnabled(1);
     PlatformSetCursorVisible(1);

@@ -63,34 +63,36 @@ int DecodeRle8(const uint8_t* data, size_t size, int width, int height, uint8_t*
 int DecodeBmp(EngineStream* s, DecodedImage* out) {
     uint8_t fileHeader[14];
     if (EngineStreamReadExact(s, fileHeader, 14) != 0) return -1;
-    if (fileHeader[0] != 'B' || fileHeader[1] != 'M') return -1;
+    if (fileHeader[0] != 'B' || fileHeader[1] != 'M') return -1;  // not a BMP
     uint32_t pixelOffset = LoadU32(fileHeader + 10);
     uint64_t fileSize = uint64_t(EngineStreamSize(s));
 
     uint8_t info[56] = {};
-    if (EngineStreamReadExact(s, info, 4) != 0) return -1;
+    if (EngineStreamReadExact(s, info, 4) != 0) return DecodeRefuse("BMP: the file ends in its header");
     uint32_t infoSize = LoadU32(info);
-    if (infoSize < 40 || infoSize > fileSize) return -1;
+    if (infoSize < 40 || infoSize > fileSize) return DecodeRefuse("BMP: unknown information header size");
     size_t infoRead = infoSize < sizeof info ? infoSize : sizeof info;
-    if (EngineStreamReadExact(s, info + 4, infoRead - 4) != 0) return -1;
+    if (EngineStreamReadExact(s, info + 4, infoRead - 4) != 0)
+        return DecodeRefuse("BMP: the file ends in its header");
     int32_t width = int32_t(LoadU32(info + 4));
     int32_t rawHeight = int32_t(LoadU32(info + 8));
     int bits = LoadU16(info + 14);
     uint32_t compression = LoadU32(info + 16);
     uint32_t colours = LoadU32(info + 32);
-    if (width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN) return -1;
+    if (width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN)
+        return DecodeRefuse("BMP: width or height is 0 or negative");
     bool topDown = rawHeight < 0;
     int32_t height = topDown ? -rawHeight : rawHeight;
 
     bool palettised = bits == 1 || bits == 4 || bits == 8;
     if (compression == CompressionRle8) {
-        if (bits != 8 || topDown) return -1;
+        if (bits != 8 || topDown) return DecodeRefuse("BMP: run-length data other than 8 bits bottom-up");
     } else if (compression == CompressionBitFields) {
-        if (bits != 16 && bits != 32) return -1;
+        if (bits != 16 && bits != 32) return DecodeRefuse("BMP: bit-field masks at other than 16 or 32 bits");
     } else if (compression != CompressionRgb) {
-        return -1;
+        return DecodeRefuse("BMP: unsupported compression");
     } else if (!palettised && bits != 16 && bits != 24 && bits != 32) {
-        return -1;
+        return DecodeRefuse("BMP: unsupported bits per pixel");
     }
 
     // Masks: inside a larger header, else right after the 40-byte one.
@@ -103,7 +105,8 @@ int DecodeBmp(EngineStream* s, DecodedImage* out) {
             masks[2] = LoadU32(info + 48);
         } else {
             uint8_t m[12];
-            if (EngineStreamSeek(s, int64_t(afterInfo), 0) != 0 || EngineStreamReadExact(s, m, 12) != 0) return -1;
+            if (EngineStreamSeek(s, int64_t(afterInfo), 0) != 0 || EngineStreamReadExact(s, m, 12) != 0)
+                return DecodeRefuse("BMP: the file ends in its colour masks");
             masks[0] = LoadU32(m);
             masks[1] = LoadU32(m + 4);
             masks[2] = LoadU32(m + 8);
@@ -127,7 +130,7 @@ int DecodeBmp(EngineStream* s, DecodedImage* out) {
         if (count > maxColours) count = maxColours;
         uint8_t entries[256 * 4];
         if (EngineStreamSeek(s, int64_t(afterInfo), 0) != 0 || EngineStreamReadExact(s, entries, count * 4) != 0)
-            return -1;
+            return DecodeRefuse("BMP: the file ends in its palette");
         for (uint32_t i = 0; i < count; ++i) {
             palette.rgb[i][0] = entries[i * 4 + 2];
             palette.rgb[i][1] = entries[i * 4 + 1];
@@ -136,7 +139,7 @@ int DecodeBmp(EngineStream* s, DecodedImage* out) {
         palette.count = int(count);
     }
 
-    if (pixelOffset >= fileSize) return -1;
+    if (pixelOffset >= fileSize) return DecodeRefuse("BMP: pixel data offset beyond the end of the file");
     uint64_t stride = ((uint64_t(width) * uint64_t(bits) + 31) / 32) * 4;
     uint64_t dataSize;
     if (compression == CompressionRle8) {
@@ -146,41 +149,35 @@ int DecodeBmp(EngineStream* s, DecodedImage* out) {
         if (dataSize > most) dataSize = most;
     } else {
         dataSize = stride * uint64_t(height);
-        if (dataSize > fileSize - pixelOffset) return -1;
+        // Checked before allocating: the pixels must be in the file.
+        if (dataSize > fileSize - pixelOffset) return DecodeRefuse("BMP: the file is too short for its pixels");
     }
     if (AllocDecoded(out, width, height) != 0) return -1;
-    uint8_t* data = ReadBlock(s, pixelOffset, dataSize);
-    if (!data) {
-        FreeDecodedImage(out);
-        return -1;
-    }
+    DecodedOwner owner(out);
+    EngineBlock data(ReadBlock(s, pixelOffset, dataSize));
+    if (!data.data) return DecodeRefuse("BMP: the pixel data cannot be read");
 
     if (compression == CompressionRle8) {
         size_t count = size_t(width) * size_t(height);
-        uint8_t* indices = static_cast<uint8_t*>(EngineAllocZeroed(count));
-        if (!indices || DecodeRle8(data, size_t(dataSize), width, height, indices) != 0) {
-            if (indices) EngineFree(indices);
-            EngineFree(data);
-            FreeDecodedImage(out);
-            return -1;
-        }
+        EngineBlock indices(static_cast<uint8_t*>(EngineAllocZeroed(count)));
+        if (!indices.data) return DecodeRefuse("BMP: out of memory for run-length data");
+        if (DecodeRle8(data.data, size_t(dataSize), width, height, indices.data) != 0)
+            return DecodeRefuse("BMP: run-length data ends before the picture");
         for (int32_t row = 0; row < height; ++row) {
             int32_t y = height - 1 - row;
             for (int32_t x = 0; x < width; ++x) {
                 uint8_t rgb[3];
-                PaletteColour(palette, indices[size_t(row) * size_t(width) + size_t(x)], rgb);
+                PaletteColour(palette, indices.data[size_t(row) * size_t(width) + size_t(x)], rgb);
                 PutPixel(out, x, y, rgb[0], rgb[1], rgb[2], 255);
             }
         }
-        EngineFree(indices);
-        EngineFree(data);
-        return 0;
+        return owner.Keep();
     }
 
     MaskChannel red = MakeMaskChannel(masks[0]), green = MakeMaskChannel(masks[1]),
                 blue = MakeMaskChannel(masks[2]);
     for (int32_t row = 0; row < height; ++row) {
-        const uint8_t* src = data + uint64_t(row) * stride;
+        const uint8_t* src = data.data + uint64_t(row) * stride;
         int32_t y = topDown ? row : height - 1 - row;
         for (int32_t x = 0; x < width; ++x) {
             uint8_t rgb[3];
@@ -204,6 +201,5 @@ int DecodeBmp(EngineStream* s, DecodedImage* out) {
             PutPixel(out, x, y, rgb[0], rgb[1], rgb[2], 255);
         }
     }
-    EngineFree(data);
-    return 0;
+    return owner.Keep();
 }

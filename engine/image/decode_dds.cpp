@@ -79,11 +79,12 @@ int DecodeDds(EngineStream* s, DecodedImage* out) {
     uint8_t h[128];
     if (EngineStreamReadExact(s, h, 128) != 0 || h[0] != 'D' || h[1] != 'D' || h[2] != 'S') return -1;
     const uint8_t* d = h + 4;
-    if (LoadU32(d) != 124) return -1;
+    if (LoadU32(d) != 124) return DecodeRefuse("DDS: header size other than 124");
     uint32_t height = LoadU32(d + 8), width = LoadU32(d + 12);
     uint32_t pfFlags = LoadU32(d + 76), fourCC = LoadU32(d + 80), bitCount = LoadU32(d + 84);
     uint32_t masks[4] = {LoadU32(d + 88), LoadU32(d + 92), LoadU32(d + 96), LoadU32(d + 100)};
-    if (width == 0 || height == 0 || width > ImageMaxSide || height > ImageMaxSide) return -1;
+    if (width == 0 || height == 0 || width > ImageMaxSide || height > ImageMaxSide)
+        return DecodeRefuse("DDS: width or height out of range");
     uint64_t left = StreamBytesLeft(s);
 
     if (pfFlags & PixelFourCC) {
@@ -91,17 +92,17 @@ int DecodeDds(EngineStream* s, DecodedImage* out) {
         if (fourCC == FourCC("DXT1")) kind = 1;
         else if (fourCC == FourCC("DXT2") || fourCC == FourCC("DXT3")) kind = 3;
         else if (fourCC == FourCC("DXT4") || fourCC == FourCC("DXT5")) kind = 5;
-        else return -1;
+        else return DecodeRefuse("DDS: compression other than DXT1 ... DXT5");
         uint64_t blocksX = (uint64_t(width) + 3) / 4, blocksY = (uint64_t(height) + 3) / 4;
         uint64_t blockBytes = kind == 1 ? 8 : 16;
         uint64_t size = blocksX * blocksY * blockBytes;
-        if (size > left) return -1;
+        // Checked before allocating: the blocks must be in the file.
+        if (size > left) return DecodeRefuse("DDS: the file is too short for its blocks");
         if (AllocDecoded(out, width, height) != 0) return -1;
-        uint8_t* data = ReadBlock(s, 128, size);
-        if (!data) {
-            FreeDecodedImage(out);
-            return -1;
-        }
+        DecodedOwner owner(out);
+        EngineBlock block(ReadBlock(s, 128, size));
+        const uint8_t* data = block.data;
+        if (!data) return DecodeRefuse("DDS: the pixel data cannot be read");
         int anyTransparent = 0;
         for (uint64_t by = 0; by < blocksY; ++by) {
             for (uint64_t bx = 0; bx < blocksX; ++bx) {
@@ -122,22 +123,23 @@ int DecodeDds(EngineStream* s, DecodedImage* out) {
             }
         }
         out->hasAlpha = kind != 1 || anyTransparent;
-        EngineFree(data);
-        return 0;
+        return owner.Keep();
     }
 
-    if (!(pfFlags & (PixelRgb | PixelLuminance | PixelAlpha))) return -1;
-    if (bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32) return -1;
+    if (!(pfFlags & (PixelRgb | PixelLuminance | PixelAlpha)))
+        return DecodeRefuse("DDS: pixel format neither colour, luminance nor alpha");
+    if (bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
+        return DecodeRefuse("DDS: bits per pixel other than 8, 16, 24 or 32");
     uint64_t bytes = bitCount / 8;
     uint64_t pitch = uint64_t(width) * bytes;
     uint64_t size = pitch * height;
-    if (size > left) return -1;
+    // Checked before allocating: the pixels must be in the file.
+    if (size > left) return DecodeRefuse("DDS: the file is too short for its pixels");
     if (AllocDecoded(out, width, height) != 0) return -1;
-    uint8_t* data = ReadBlock(s, 128, size);
-    if (!data) {
-        FreeDecodedImage(out);
-        return -1;
-    }
+    DecodedOwner owner(out);
+    EngineBlock block(ReadBlock(s, 128, size));
+    const uint8_t* data = block.data;
+    if (!data) return DecodeRefuse("DDS: the pixel data cannot be read");
     bool alpha = (pfFlags & (PixelAlphaPixels | PixelAlpha)) && masks[3];
     bool luminance = (pfFlags & PixelLuminance) != 0;
     bool alphaOnly = (pfFlags & PixelAlpha) && !(pfFlags & (PixelRgb | PixelLuminance));
@@ -162,6 +164,5 @@ int DecodeDds(EngineStream* s, DecodedImage* out) {
         }
     }
     out->hasAlpha = alpha ? 1 : 0;
-    EngineFree(data);
-    return 0;
+    return owner.Keep();
 }

@@ -26,6 +26,7 @@ struct ErrorHandler {
 
 void ErrorExit(j_common_ptr cinfo) {
     ErrorHandler* handler = reinterpret_cast<ErrorHandler*>(cinfo->err);
+    DecodeRefuse("JPEG: the data is damaged or cut short");
     longjmp(handler->jump, 1);
 }
 void OutputMessage(j_common_ptr) {}
@@ -69,14 +70,15 @@ int Decode(JpegJob* job) {
     if (AllocDecoded(job->out, cinfo.image_width, cinfo.image_height) != 0) return -1;
     jpeg_start_decompress(&cinfo);
     int components = cinfo.output_components;
-    if (components != 1 && components != 3 && components != 4) return -1;
+    if (components != 1 && components != 3 && components != 4)
+        return DecodeRefuse("JPEG: other than 1, 3 or 4 colour components");
     job->row = static_cast<JSAMPLE*>(EngineAlloc(size_t(cinfo.output_width) * size_t(components)));
-    if (!job->row) return -1;
+    if (!job->row) return DecodeRefuse("JPEG: out of memory for a row");
     bool adobe = cinfo.saw_Adobe_marker;
     while (cinfo.output_scanline < cinfo.output_height) {
         int y = int(cinfo.output_scanline);
         JSAMPROW rows[1] = {job->row};
-        if (jpeg_read_scanlines(&cinfo, rows, 1) != 1) return -1;
+        if (jpeg_read_scanlines(&cinfo, rows, 1) != 1) return DecodeRefuse("JPEG: a row could not be read");
         const JSAMPLE* p = job->row;
         for (int x = 0; x < int(cinfo.output_width); ++x, p += components) {
             if (components == 1) {
@@ -106,10 +108,10 @@ int DecodeJpeg(EngineStream* s, DecodedImage* out) {
     uint8_t magic[3];
     if (EngineStreamReadExact(s, magic, 3) != 0 || magic[0] != 0xFF || magic[1] != 0xD8 || magic[2] != 0xFF)
         return -1;
-    if (EngineStreamSeek(s, 0, 0) != 0) return -1;
+    if (EngineStreamSeek(s, 0, 0) != 0) return DecodeRefuse("JPEG: the stream cannot be rewound");
 
     JpegJob* job = static_cast<JpegJob*>(EngineAllocZeroed(sizeof(JpegJob)));
-    if (!job) return -1;
+    if (!job) return DecodeRefuse("JPEG: out of memory");
     job->out = out;
     job->cinfo.err = jpeg_std_error(&job->error.pub);
     job->error.pub.error_exit = ErrorExit;

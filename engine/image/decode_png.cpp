@@ -27,7 +27,11 @@ void ReadCallback(png_structp png, png_bytep data, png_size_t length) {
     if (EngineStreamReadExact(job->stream, data, length) != 0) png_error(png, "truncated");
 }
 
-void ErrorCallback(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+// libpng's own texts are not kept: the reason must outlive the decode.
+void ErrorCallback(png_structp png, png_const_charp) {
+    DecodeRefuse("PNG: the data is damaged or cut short");
+    png_longjmp(png, 1);
+}
 void WarningCallback(png_structp, png_const_charp) {}
 
 int Decode(PngJob* job) {
@@ -52,17 +56,19 @@ int Decode(PngJob* job) {
     if (AllocDecoded(job->out, width, height) != 0) return -1;
     size_t rowBytes = png_get_rowbytes(png, info);
     int channels = png_get_channels(png, info);
-    if (rowBytes < size_t(width) * size_t(channels) || rowBytes > size_t(width) * 8) return -1;
+    if (rowBytes < size_t(width) * size_t(channels) || rowBytes > size_t(width) * 8)
+        return DecodeRefuse("PNG: unexpected row size");
     job->rows = static_cast<uint8_t*>(EngineAlloc(rowBytes * height));
     job->rowPointers = static_cast<png_bytep*>(EngineAlloc(sizeof(png_bytep) * height));
-    if (!job->rows || !job->rowPointers) return -1;
+    if (!job->rows || !job->rowPointers) return DecodeRefuse("PNG: out of memory for the rows");
     for (png_uint_32 y = 0; y < height; ++y) job->rowPointers[y] = job->rows + size_t(y) * rowBytes;
     png_read_image(png, job->rowPointers);
 
     int outType = png_get_color_type(png, info);
     png_colorp palette = nullptr;
     int paletteCount = 0;
-    if (outType == PNG_COLOR_TYPE_PALETTE && !png_get_PLTE(png, info, &palette, &paletteCount)) return -1;
+    if (outType == PNG_COLOR_TYPE_PALETTE && !png_get_PLTE(png, info, &palette, &paletteCount))
+        return DecodeRefuse("PNG: a palette picture without a palette");
     bool alpha = outType == PNG_COLOR_TYPE_RGB_ALPHA;
     job->out->hasAlpha = alpha ? 1 : 0;
     for (png_uint_32 y = 0; y < height; ++y) {
@@ -106,9 +112,9 @@ int Decode(PngJob* job) {
 int DecodePng(EngineStream* s, DecodedImage* out) {
     uint8_t signature[8];
     if (EngineStreamReadExact(s, signature, 8) != 0 || png_sig_cmp(signature, 0, 8) != 0) return -1;
-    if (EngineStreamSeek(s, 0, 0) != 0) return -1;
+    if (EngineStreamSeek(s, 0, 0) != 0) return DecodeRefuse("PNG: the stream cannot be rewound");
     PngJob* job = static_cast<PngJob*>(EngineAllocZeroed(sizeof(PngJob)));
-    if (!job) return -1;
+    if (!job) return DecodeRefuse("PNG: out of memory");
     job->stream = s;
     job->out = out;
     job->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, job, ErrorCallback, WarningCallback);

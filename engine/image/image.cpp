@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/core/core.h"
+#include "engine/core/modules.h"
 #include "engine/engine.h"
 #include "engine/image/image_internal.h"
 
@@ -105,13 +106,25 @@ const DecoderEntry kDecoders[] = {
 
 // --------------------------------------------------------------- helpers
 
+namespace {
+thread_local const char* t_DecodeFailure;
+}
+
+int DecodeRefuse(const char* reason) {
+    t_DecodeFailure = reason;
+    return -1;
+}
+
+const char* ImageDecodeFailure() { return t_DecodeFailure; }
+
 int AllocDecoded(DecodedImage* out, int64_t width, int64_t height) {
     std::memset(out, 0, sizeof *out);
-    if (width <= 0 || height <= 0 || width > ImageMaxSide || height > ImageMaxSide) return -1;
+    if (width <= 0 || height <= 0 || width > ImageMaxSide || height > ImageMaxSide)
+        return DecodeRefuse("picture side out of range");
     uint64_t bytes = uint64_t(width) * uint64_t(height) * 4;
-    if (bytes > ImageMaxPixelBytes) return -1;
+    if (bytes > ImageMaxPixelBytes) return DecodeRefuse("picture too large");
     out->pixels = static_cast<uint8_t*>(EngineAllocZeroed(size_t(bytes)));
-    if (!out->pixels) return -1;
+    if (!out->pixels) return DecodeRefuse("out of memory for the picture");
     out->width = int(width);
     out->height = int(height);
     return 0;
@@ -235,11 +248,13 @@ int CreateImageFromDecoded(const DecodedImage* image, const DecodedImage* alpha,
 // ------------------------------------------------------------- decoding
 
 int DecodeImageStream(EngineStream* stream, DecodedImage* out, const char** decoderName) {
+    t_DecodeFailure = "no decoder recognises the picture";
     for (const DecoderEntry& d : kDecoders) {
         std::memset(out, 0, sizeof *out);
-        if (EngineStreamSeek(stream, 0, 0) != 0) return -1;
+        if (EngineStreamSeek(stream, 0, 0) != 0) return DecodeRefuse("the stream cannot be rewound");
         if (d.decode(stream, out) == 0 && out->pixels) {
             if (decoderName) *decoderName = d.name;
+            t_DecodeFailure = nullptr;
             return 0;
         }
         FreeDecodedImage(out);
@@ -258,7 +273,10 @@ int DecodeImageFile(const char* path, DecodedImage* out, const char** decoderNam
     std::memset(out, 0, sizeof *out);
     if (decoderName) *decoderName = nullptr;
     int handle = FileOpen(path, 0, 1, 0);
-    if (handle == 0) return -2;
+    if (handle == 0) {
+        t_DecodeFailure = "the file cannot be opened";
+        return -2;
+    }
     EngineStream stream;
     EngineStreamFromFile(&stream, handle);
     int result = DecodeImageStream(&stream, out, decoderName);
@@ -291,7 +309,8 @@ int ImageCompanionName(const char* path, char* out, size_t outSize) {
 // -------------------------------------------------------- LoadImageFile
 
 int LoadImageFile(const char* path, int) {
-    if (!g_Window.initialised || !path) return -1;
+    // Images live in the graphics module, which ends them.
+    if (!g_Window.initialised || !EngineModuleChosen(EngineModuleGraphics) || !path) return -1;
     WaitWhileInactive();
     DecodedImage image;
     const char* decoder = nullptr;

@@ -132,6 +132,11 @@ int DecodeRawBgra(EngineStream* stream, DecodedImage* out);
 int DecodeTga(EngineStream* stream, DecodedImage* out);
 int DecodeDds(EngineStream* stream, DecodedImage* out);
 
+// Why the last decode on this thread refused its picture: a fixed English
+// text ("BMP: ...", "no decoder recognises the picture"), or null after a
+// success. Each decoder sets it where it refuses a picture it recognised.
+const char* ImageDecodeFailure();
+
 // The whole chain in its order (BMP, JPEG, PNG, raw BGRA, TGA, DDS).
 // 0 on success with *decoderName set ("BMP", "JPEG", "PNG", "BGRA", "TGA",
 // "DDS"); -1 when no decoder takes the stream.

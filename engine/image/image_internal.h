@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/core/core.h"
 #include "engine/files/files.h"
 #include "engine/image/image.h"
 
@@ -17,6 +18,37 @@ inline uint64_t StreamBytesLeft(EngineStream* s) {
     int64_t size = EngineStreamSize(s), at = EngineStreamTell(s);
     return size > at && at >= 0 ? uint64_t(size - at) : 0;
 }
+
+// A decoder's refusal of a picture it recognised: keeps the reason for
+// ImageDecodeFailure and returns -1. A stream that is not the decoder's
+// format is turned away with a plain -1, which keeps the earlier reason.
+int DecodeRefuse(const char* reason);
+
+// Owns an EngineAlloc block and frees it on every way out of the scope.
+struct EngineBlock {
+    uint8_t* data;
+    explicit EngineBlock(uint8_t* block) : data(block) {}
+    ~EngineBlock() {
+        if (data) EngineFree(data);
+    }
+    EngineBlock(const EngineBlock&) = delete;
+    EngineBlock& operator=(const EngineBlock&) = delete;
+};
+
+// Empties a decoded picture on every way out of the scope but Keep().
+struct DecodedOwner {
+    DecodedImage* image;
+    explicit DecodedOwner(DecodedImage* decoded) : image(decoded) {}
+    ~DecodedOwner() {
+        if (image) FreeDecodedImage(image);
+    }
+    int Keep() {
+        image = nullptr;
+        return 0;
+    }
+    DecodedOwner(const DecodedOwner&) = delete;
+    DecodedOwner& operator=(const DecodedOwner&) = delete;
+};
 
 // Allocates out->pixels for width x height after the size limits.
 // 0 on success.

@@ -1,5 +1,5 @@
 // Glyph rasteriser shared by both backends (FreeType with fontconfig).
-// Owned by the text work; see engine/platform/common.
+// The code is in engine/platform/common/glyph.cpp.
 //
 // A font is opened from a face name, a cell height in pixels, a weight, an
 // italic flag and a character set; glyphs come back as 1-bit-per-pixel

@@ -1,6 +1,6 @@
 #include "game/actors/actors.h"
 
-#include "game/world/player.h"
+#include "game/actors/player.h"
 
 void ResetAllActors() {
     TheDrill.Reset();

@@ -4,7 +4,7 @@
 // Stage start (after the player's Reset):
 //   ResetAllActors();          drill, chaser, last boss, extra boss, enemies,
 //                              explosions, items, debris, door
-//   ReadStageFile(...); SetUpField();   (the field spawns the door and items)
+//   ReadStageFile(...); SetUpField();   (places the door and items)
 //   SpawnStartRows();          SpawnRow(0) ... SpawnRow(16)
 // Every frame:
 //   DrawField();               (draws the door)
@@ -29,6 +29,7 @@
 #include "game/actors/enemy.h"
 #include "game/actors/explosion.h"
 #include "game/actors/extra_boss.h"
+#include "game/actors/field_actors.h"
 #include "game/actors/item.h"
 #include "game/actors/last_boss.h"
 #include "game/actors/random.h"

@@ -3,7 +3,7 @@
 #include "game/actors/last_boss.h"
 #include "game/shell/assets.h"
 #include "game/shell/game_state.h"
-#include "game/world/player.h"
+#include "game/actors/player.h"
 
 DeathChaser TheDeathChaser;
 
@@ -112,7 +112,7 @@ void DeathChaser::Collide() {
     if (HuntsBoss()) {
         LastBoss& b = TheLastBoss;
         if (RectsOverlap(me, MakeRect(TruncToInt(b.x), TruncToInt(b.y), b.width, b.height))) {
-            PlaySound(4);
+            PlaySound(SoundChaserHit);
             b.phase = 13;
             state = ChaserHolding;
         }
@@ -120,7 +120,7 @@ void DeathChaser::Collide() {
     }
     if (Player.state == PlayerAlive &&
         RectsOverlap(me, MakeRect(TruncToInt(Player.x), TruncToInt(Player.y + 2), Player.width, Player.height - 4))) {
-        PlaySound(4);
+        PlaySound(SoundChaserHit);
         Player.vy = -5.5;
         Player.state = PlayerDying;
         state = ChaserHolding;

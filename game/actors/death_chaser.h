@@ -3,11 +3,10 @@
 #pragma once
 
 #include "game/actors/actor.h"
+#include "game/shell/assets.h"
 
 // state values of the chaser.
 enum { ChaserHunting = 1, ChaserHolding = 2, ChaserDrivenOff = 5 };
-
-constexpr int ChaserImageSlot = 11;
 
 struct DeathChaser : Actor {
     bool active = false;

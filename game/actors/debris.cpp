@@ -6,7 +6,7 @@
 #include "game/shell/assets.h"
 #include "game/shell/game_state.h"
 #include "game/world/field.h"
-#include "game/world/player.h"
+#include "game/actors/player.h"
 #include "game/world/stage_file.h"
 
 Debris DebrisPool[DebrisPoolSize];
@@ -126,7 +126,7 @@ int SpawnDebris(int mode, int a, int b) {
         Debris& d = DebrisPool[i];
         if (d.active) continue;
         d.Spawn(mode, a, b);
-        PlaySound(mode == 1 ? 16 : 3);  // once for each piece
+        PlaySound(mode == 1 ? SoundDebrisCrash : SoundBlockCrash);  // once for each piece
         d.vx = LaunchVelocity[launched].vx;
         d.vy = LaunchVelocity[launched].vy;
         ++launched;

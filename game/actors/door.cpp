@@ -2,7 +2,7 @@
 
 #include "game/shell/assets.h"
 #include "game/shell/game_state.h"
-#include "game/world/player.h"
+#include "game/actors/player.h"
 
 Door TheDoor;
 
@@ -62,7 +62,7 @@ void Door::Collide() {
     Rect slot = MakeRect(TruncToInt(x + 8 + 7), TruncToInt(y + 16), 2, 16);
     if (!RectsOverlap(slot, MakeRect(TruncToInt(Player.x), TruncToInt(Player.y), Player.width, Player.height))) return;
     if (state == DoorClosed) {
-        PlaySound(6);
+        PlaySound(SoundDoor);
         state = DoorOpening;
     } else if (state == DoorOpen) {
         Player.state = PlayerInDoor;

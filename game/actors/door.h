@@ -2,11 +2,10 @@
 #pragma once
 
 #include "game/actors/actor.h"
+#include "game/shell/assets.h"
 
 // state values of the door.
 enum { DoorClosed = 1, DoorOpening = 2, DoorOpen = 3 };
-
-constexpr int DoorImageSlot = 9;
 
 struct Door : Actor {
     bool active = false;

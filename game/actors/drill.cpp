@@ -5,10 +5,11 @@
 #include "game/actors/enemy.h"
 #include "game/actors/explosion.h"
 #include "game/actors/extra_boss.h"
+#include "game/actors/field_actors.h"
 #include "game/actors/last_boss.h"
 #include "game/shell/assets.h"
 #include "game/world/field.h"
-#include "game/world/player.h"
+#include "game/actors/player.h"
 
 Drill TheDrill;
 
@@ -53,7 +54,7 @@ void Drill::Draw() {
 void Drill::Act() {
     if (!active) return;
     if (state == DrillExploding) {
-        PlaySound(0);
+        PlaySound(SoundDrillBlast);
         if (dir == DrillRight)
             SpawnExplosion(0, TruncToInt(x), TruncToInt(y - 10));
         else if (dir == DrillLeft)
@@ -126,7 +127,7 @@ void Drill::Collide() {
         state = DrillExploding;
         if (!e.drillable) {
             // armoured: unharmed
-        } else if (e.kind == 99) {
+        } else if (e.kind == KindChaserBait) {
             SpawnDebris(1, TruncToInt(e.x), TruncToInt(e.y));
             if (TheDeathChaser.active) TheDeathChaser.state = ChaserDrivenOff;
             e.state = EnemyKnockedOut;
@@ -134,7 +135,7 @@ void Drill::Collide() {
         } else if (e.revives) {
             e.Kill();
         } else {
-            PlaySound(9);
+            PlaySound(SoundKnockOut);
             e.state = EnemyKnockedOut;
             e.vy = -4.0;
         }

@@ -2,13 +2,12 @@
 #pragma once
 
 #include "game/actors/actor.h"
+#include "game/shell/assets.h"
 
 // dir values of the drill.
 enum { DrillRight = 0, DrillLeft = 1, DrillUp = 2, DrillDown = 3 };
 // state values of the drill.
 enum { DrillFlying = 1, DrillExploding = 3 };
-
-constexpr int DrillImageSlot = 5;
 
 struct Drill : Actor {
     bool active = false;

@@ -9,7 +9,7 @@
 #include "game/actors/random.h"
 #include "game/shell/assets.h"
 #include "game/world/field.h"
-#include "game/world/player.h"
+#include "game/actors/player.h"
 #include "game/world/stage_file.h"
 
 Enemy EnemyPool[EnemyPoolSize];
@@ -41,50 +41,345 @@ bool NearPlayer(const Enemy& e, int bound) {
     return dx * dx + dy * dy < bound;
 }
 
-// The flag row of a kind; -1 leaves the value after Reset.
+void KnockOut(Enemy& e) {
+    e.vy = KnockOutHop;
+    e.state = EnemyKnockedOut;
+}
+
+// x of a shot fired ahead of the enemy.
+int Muzzle(const Enemy& e) { return e.dir == 0 ? TruncToInt(e.x + 16) : TruncToInt(e.x - 16); }
+
+// ------------------------------------------------ one rule per kind
+// To add a kind: its name in EnemyKind (enemy.h), its Move function here
+// and its row in KindTable below.
+
+// Walks at 0.3
+void MoveCrawler(Enemy& e) { e.vx = Facing(e.dir, 0.3); }
+
+// Walks at 0.8
+void MoveWalker(Enemy& e) { e.vx = Facing(e.dir, 0.8); }
+
+// Walks at 0.7 and turns round every 151 frames
+void MovePacer(Enemy& e) {
+    e.vx = Facing(e.dir, 0.7);
+    e.timer += 1;
+    if (e.timer > 150) {
+        e.dir = 1 - e.dir;
+        e.timer = 0;
+    }
+}
+
+// Creeps for 201 frames, stands for 61, then fires a KindShot ahead
+void MoveGunner(Enemy& e) {
+    if (e.phase == 0) {
+        e.vx = Facing(e.dir, 0.2);
+        e.timer += 1;
+        if (e.timer > 200) {
+            e.phase = 1;
+            e.timer = 0;
+            e.frameBase = 5;
+        }
+    } else if (e.phase == 1) {
+        e.vx = 0;
+        e.timer += 1;
+        if (e.timer > 60) {
+            SpawnEnemyAt(KindShot, Muzzle(e), TruncToInt(e.y), e.dir);
+            e.phase = 0;
+            e.timer = 0;
+            e.frameBase = 0;
+        }
+    }
+}
+
+// Walks for 201 frames, jumps straight up, stands for 101
+void MoveHopper(Enemy& e) {
+    if (e.phase == 0) {
+        e.vx = Facing(e.dir, 0.8);
+        e.timer += 1;
+        if (e.timer > 200) {
+            e.gravity = -5.5;  // a jump: only this frame's Move adds it
+            e.vx = 0;
+            e.phase = 1;
+            e.timer = 0;
+        }
+    } else if (e.phase == 1) {
+        e.timer += 1;
+        if (e.timer > 100) {
+            e.phase = 0;
+            e.timer = 0;
+        }
+    }
+}
+
+// Creeps at 0.2
+void MoveReviver(Enemy& e) { e.vx = Facing(e.dir, 0.2); }
+
+// Flies up and down (vdir), turning every 151 frames, facing the player
+void MoveBobber(Enemy& e) {
+    e.vy = e.vdir == 0 ? 0.35 : -0.35;
+    e.dir = (e.x + e.width / 2) >= (Player.x + Player.width / 2) ? 1 : 0;
+    e.timer += 1;
+    if (e.timer > 150) {
+        e.vdir = 1 - e.vdir;
+        e.timer = 0;
+    }
+}
+
+// Walks at 0.3; looks up while the player is near
+void MoveWatcher(Enemy& e) {
+    e.vx = Facing(e.dir, 0.3);
+    e.look = NearPlayer(e, 9216) ? 8 : 7;
+}
+
+// Walks at 0.8, turning every 301 frames, and drops a KindBomb every 151;
+// param counts the frames since the last bomb
+void MoveBomber(Enemy& e) {
+    e.vx = Facing(e.dir, 0.8);
+    e.timer += 1;
+    if (e.timer > 300) {
+        e.timer = 0;
+        e.dir = 1 - e.dir;
+    }
+    e.param += 1;
+    if (e.param > 150) {
+        e.param = 0;
+        SpawnEnemyAt(KindBomb, TruncToInt(e.x), TruncToInt(e.y + 2), e.dir);
+    }
+}
+
+// Flies ahead at 0.5 on a cosine wave
+void MoveWaveFlyer(Enemy& e) {
+    e.vx = Facing(e.dir, 0.5);
+    e.timer += 1;
+    e.vy = std::cos(e.timer * 0.05) * 1.5;
+}
+
+// Flies ahead at 0.5 and up or down at 0.5 (vdir)
+void MoveDiagonalFlyer(Enemy& e) {
+    e.vx = Facing(e.dir, 0.5);
+    e.vy = e.vdir == 0 ? 0.5 : -0.5;
+}
+
+// Moves straight up or down at 0.8 (vdir)
+void MoveLift(Enemy& e) { e.vy = e.vdir == 0 ? 0.8 : -0.8; }
+
+// Walks at 0.8
+void MoveSpikeWalker(Enemy& e) { e.vx = Facing(e.dir, 0.8); }
+
+// The gunner's shot: flies ahead at 1.0
+void MoveShot(Enemy& e) { e.vx = Facing(e.dir, 1.0); }
+
+// Swims at 0.8; leaps out when the player is near and drops back;
+// param is the height it leapt from
+void MoveLeaper(Enemy& e) {
+    if (e.phase == 0) {
+        e.vy = 0;
+        e.gravity = 0;
+        e.vx = Facing(e.dir, 0.8);
+        if (NearPlayer(e, 4096)) {
+            PlaySound(SoundSplash);
+            e.phase = 1;
+            e.look = 1;
+            e.timer = 0;
+            e.param = TruncToInt(e.y);
+            e.ghost = true;
+        }
+    } else if (e.phase == 1) {
+        e.vx = 0;
+        e.vy = -2.5;
+        e.gravity = e.timer * 0.05;
+        e.timer += 1;
+        if (e.vy + e.gravity > 0) {
+            e.phase = 2;
+            e.look = 2;
+            e.timer = 0;
+        }
+    } else if (e.phase == 2) {
+        e.vx = 0;
+        e.vy = 1.9;
+        e.gravity = e.timer * 0.05;
+        if (e.param <= e.y) {
+            PlaySound(SoundSplash);
+            e.phase = 0;
+            e.look = 0;
+            e.timer = 0;
+            e.y = e.param;
+            e.ghost = false;
+        }
+    }
+}
+
+// Walks at 0.4
+void MoveStroller(Enemy& e) { e.vx = Facing(e.dir, 0.4); }
+
+// Walks at 0.5 for 201 frames, then runs at 1.0 for 101
+void MoveSprinter(Enemy& e) {
+    if (e.phase == 0) {
+        e.vx = Facing(e.dir, 0.5);
+        e.timer += 1;
+        if (e.timer > 200) {
+            e.phase = 1;
+            e.timer = 0;
+        }
+    } else if (e.phase == 1) {
+        e.vx = Facing(e.dir, 1.0);
+        e.timer += 1;
+        if (e.timer > 100) {
+            e.phase = 0;
+            e.timer = 0;
+        }
+    }
+}
+
+// Drifts at the player at 0.5 on each axis
+void MoveHaunter(Enemy& e) {
+    if (TruncToInt(Player.x - e.x) == 0) {
+        e.x = Player.x;
+    } else {
+        e.vx = Player.x < e.x ? -0.5 : 0.5;
+    }
+    if (Player.y == e.y) {
+        e.vy = 0;
+    } else {
+        e.vy = Player.y < e.y ? -0.5 : 0.5;
+    }
+    e.dir = e.vx < 0 ? 1 : 0;
+    e.gravity = 0;
+    e.timer += 1;
+}
+
+// The cannon's shot: flies ahead at 1.0
+void MoveFireball(Enemy& e) { e.vx = Facing(e.dir, 1.0); }
+
+// Creeps at 0.2 and fires a KindFireball ahead every 101 frames
+void MoveCannon(Enemy& e) {
+    e.timer += 1;
+    if (e.phase == 0) {
+        e.vx = Facing(e.dir, 0.2);
+        if (e.timer > 100) {
+            e.phase = 0;
+            e.timer = 0;
+            SpawnEnemyAt(KindFireball, Muzzle(e), TruncToInt(e.y), e.dir);
+        }
+    }
+}
+
+// The bomber's bomb: drifts ahead at 0.2
+void MoveBomb(Enemy& e) { e.vx = Facing(e.dir, 0.2); }
+
+// Creeps for 301 frames, then rushes at 1.2 for 101
+void MoveRusher(Enemy& e) {
+    if (e.phase == 0) {
+        e.vx = Facing(e.dir, 0.2);
+        e.timer += 1;
+        if (e.timer > 300) {
+            e.look = 12;
+            e.phase = 1;
+            e.timer = 0;
+        }
+    } else if (e.phase == 1) {
+        e.vx = Facing(e.dir, 1.2);
+        e.timer += 1;
+        if (e.timer > 100) {
+            e.look = 11;
+            e.phase = 0;
+            e.timer = 0;
+        }
+    }
+}
+
+// Stands still
+void MoveStatue(Enemy& e) { e.vx = 0; }
+
+// Walks at 0.4
+void MoveCreeper(Enemy& e) { e.vx = Facing(e.dir, 0.4); }
+
+// The last boss's spark: speeds up along param, a heading in degrees
+// drawn at spawn
+void MoveBossSpark(Enemy& e) {
+    e.timer += 1;
+    double a = e.param / 180.0 * 3.14159265358979323846;
+    // Each increment is rounded to single precision before it is added.
+    e.vx += RoundToSingle(std::cos(a) * 0.02);
+    e.vy += RoundToSingle(std::sin(a) * 0.02);
+    e.gravity = 0;
+}
+
+// The last boss's last call: hovers about y 120; the drill breaks it
+// and sends the death chaser away
+void MoveChaserBait(Enemy& e) {
+    e.timer += 1;
+    e.vy = e.y > 120 ? -1.0 : 1.0;
+}
+
+void StartBomber(Enemy& e) { e.param = 0; }
+void StartBossSpark(Enemy& e) { e.param = GameRand() % 180; }
+
+// The row of a kind: what Spawn sets (N leaves the value after Reset), what
+// else Spawn does, and the movement rule Act runs every frame while alive.
 struct KindRow {
     int kind, look, frameBase;
     signed char falls, turnsAtLedges, stompable, drillable, fragile, bounces, ghost, revives, pingPong;
+    void (*start)(Enemy&);  // after the flags; may be null
+    void (*move)(Enemy&);
 };
 
 constexpr int N = -1;  // blank: value after Reset
 constexpr KindRow KindTable[] = {
-    //  kind look fB  falls ledge stomp drill frag bounce ghost rev  ping
-    {0, N, N, N, N, N, 1, N, N, N, N, 1},
-    {1, N, N, N, 1, N, 1, N, N, N, N, N},
-    {2, N, N, 0, N, N, N, N, N, N, N, 1},
-    {3, 3, 0, N, 1, N, N, N, N, N, N, N},
-    {4, N, N, N, 1, N, N, N, N, N, N, 1},
-    {5, N, N, N, 1, N, N, N, N, N, 1, 1},
-    {6, N, N, 0, N, N, N, N, 1, N, N, N},
-    {7, N, N, N, 1, N, N, N, N, N, N, N},
-    {8, 6, 5, 0, 0, 1, N, N, 1, N, N, N},
-    {9, N, N, 0, N, N, N, N, N, N, N, N},
-    {10, N, N, N, N, 0, N, N, 1, N, N, N},
-    {11, N, N, 0, N, 0, 0, N, 1, N, N, 1},
-    {12, 11, N, 0, N, 0, 0, N, N, N, N, 1},
-    {13, 12, N, 0, N, N, N, 1, N, N, N, N},
-    {14, 0, 5, 0, N, 1, 1, N, N, 0, N, 0},
-    {15, 4, 5, N, 1, N, 1, N, N, N, N, 0},
-    {16, 13, 0, 1, 1, 1, 0, N, N, 0, N, 0},
-    {17, 14, 0, 0, 0, 1, 1, N, N, 1, N, 0},
-    {18, 7, 5, 0, 0, 0, 1, 1, N, 0, N, 0},
-    {19, 8, 5, 1, 1, 1, 1, 0, N, 0, 1, 0},
-    {20, 5, 5, 1, 0, 0, 0, 1, N, 0, 0, 0},
-    {21, 11, 5, 1, 1, 1, 1, 0, N, 0, 0, 0},
-    {22, 11, 0, 0, N, 0, 0, N, N, N, N, 1},
-    {23, 5, 5, 1, 0, 0, 0, 0, N, 0, 0, 0},
-    {30, 9, 5, 0, 0, 0, 0, N, N, 1, N, 0},
-    {99, 14, 5, 0, 0, 0, 1, N, N, 1, N, 0},
+    // kind              look fB   fall ledg stmp drll frag bnce ghst rev  ping start            move
+    {KindCrawler,        N,   N,   N,   N,   N,   1,   N,   N,   N,   N,   1,   nullptr,         MoveCrawler},
+    {KindWalker,         N,   N,   N,   1,   N,   1,   N,   N,   N,   N,   N,   nullptr,         MoveWalker},
+    {KindPacer,          N,   N,   0,   N,   N,   N,   N,   N,   N,   N,   1,   nullptr,         MovePacer},
+    {KindGunner,         3,   0,   N,   1,   N,   N,   N,   N,   N,   N,   N,   nullptr,         MoveGunner},
+    {KindHopper,         N,   N,   N,   1,   N,   N,   N,   N,   N,   N,   1,   nullptr,         MoveHopper},
+    {KindReviver,        N,   N,   N,   1,   N,   N,   N,   N,   N,   1,   1,   nullptr,         MoveReviver},
+    {KindBobber,         N,   N,   0,   N,   N,   N,   N,   1,   N,   N,   N,   nullptr,         MoveBobber},
+    {KindWatcher,        N,   N,   N,   1,   N,   N,   N,   N,   N,   N,   N,   nullptr,         MoveWatcher},
+    {KindBomber,         6,   5,   0,   0,   1,   N,   N,   1,   N,   N,   N,   StartBomber,     MoveBomber},
+    {KindWaveFlyer,      N,   N,   0,   N,   N,   N,   N,   N,   N,   N,   N,   nullptr,         MoveWaveFlyer},
+    {KindDiagonalFlyer,  N,   N,   N,   N,   0,   N,   N,   1,   N,   N,   N,   nullptr,         MoveDiagonalFlyer},
+    {KindLift,           N,   N,   0,   N,   0,   0,   N,   1,   N,   N,   1,   nullptr,         MoveLift},
+    {KindSpikeWalker,    11,  N,   0,   N,   0,   0,   N,   N,   N,   N,   1,   nullptr,         MoveSpikeWalker},
+    {KindShot,           12,  N,   0,   N,   N,   N,   1,   N,   N,   N,   N,   nullptr,         MoveShot},
+    {KindLeaper,         0,   5,   0,   N,   1,   1,   N,   N,   0,   N,   0,   nullptr,         MoveLeaper},
+    {KindStroller,       4,   5,   N,   1,   N,   1,   N,   N,   N,   N,   0,   nullptr,         MoveStroller},
+    {KindSprinter,       13,  0,   1,   1,   1,   0,   N,   N,   0,   N,   0,   nullptr,         MoveSprinter},
+    {KindHaunter,        14,  0,   0,   0,   1,   1,   N,   N,   1,   N,   0,   nullptr,         MoveHaunter},
+    {KindFireball,       7,   5,   0,   0,   0,   1,   1,   N,   0,   N,   0,   nullptr,         MoveFireball},
+    {KindCannon,         8,   5,   1,   1,   1,   1,   0,   N,   0,   1,   0,   nullptr,         MoveCannon},
+    {KindBomb,           5,   5,   1,   0,   0,   0,   1,   N,   0,   0,   0,   nullptr,         MoveBomb},
+    {KindRusher,         11,  5,   1,   1,   1,   1,   0,   N,   0,   0,   0,   nullptr,         MoveRusher},
+    {KindStatue,         11,  0,   0,   N,   0,   0,   N,   N,   N,   N,   1,   nullptr,         MoveStatue},
+    {KindCreeper,        5,   5,   1,   0,   0,   0,   0,   N,   0,   0,   0,   nullptr,         MoveCreeper},
+    {KindBossSpark,      9,   5,   0,   0,   0,   0,   N,   N,   1,   N,   0,   StartBossSpark,  MoveBossSpark},
+    {KindChaserBait,     14,  5,   0,   0,   0,   1,   N,   N,   1,   N,   0,   nullptr,         MoveChaserBait},
 };
+
+// KindTable's row of each kind code, built once by the compiler.
+constexpr int LargestKind = 99;
+struct KindIndex {
+    signed char row[LargestKind + 1];
+};
+constexpr KindIndex MakeKindIndex() {
+    KindIndex index{};
+    for (int k = 0; k <= LargestKind; ++k) index.row[k] = -1;
+    for (int i = 0; i < int(sizeof KindTable / sizeof KindTable[0]); ++i) index.row[KindTable[i].kind] = i;
+    return index;
+}
+constexpr KindIndex KindRows = MakeKindIndex();
+
+const KindRow* FindKind(int kind) {
+    if (kind < 0 || kind > LargestKind || KindRows.row[kind] < 0) return nullptr;
+    return &KindTable[KindRows.row[kind]];
+}
 
 void ApplyFlag(bool& field, signed char v) {
     if (v >= 0) field = v != 0;
 }
 
 void ApplyKindRow(Enemy& e) {
-    for (const KindRow& r : KindTable) {
-        if (r.kind != e.kind) continue;
+    if (const KindRow* row = FindKind(e.kind)) {
+        const KindRow& r = *row;
         if (r.look >= 0) e.look = r.look;
         if (r.frameBase >= 0) e.frameBase = r.frameBase;
         ApplyFlag(e.falls, r.falls);
@@ -96,227 +391,12 @@ void ApplyKindRow(Enemy& e) {
         ApplyFlag(e.ghost, r.ghost);
         ApplyFlag(e.revives, r.revives);
         ApplyFlag(e.pingPong, r.pingPong);
-        return;
+        if (r.start) r.start(e);
     }
 }
 
-void KnockOut(Enemy& e) {
-    e.vy = KnockOutHop;
-    e.state = EnemyKnockedOut;
-}
-
-// x of a shot fired ahead of the enemy.
-int Muzzle(const Enemy& e) { return e.dir == 0 ? TruncToInt(e.x + 16) : TruncToInt(e.x - 16); }
-
-void MovementRule(Enemy& e) {
-    switch (e.kind) {
-    case 0: e.vx = Facing(e.dir, 0.3); break;
-    case 1: e.vx = Facing(e.dir, 0.8); break;
-    case 2:
-        e.vx = Facing(e.dir, 0.7);
-        e.timer += 1;
-        if (e.timer > 150) {
-            e.dir = 1 - e.dir;
-            e.timer = 0;
-        }
-        break;
-    case 3:
-        if (e.phase == 0) {
-            e.vx = Facing(e.dir, 0.2);
-            e.timer += 1;
-            if (e.timer > 200) {
-                e.phase = 1;
-                e.timer = 0;
-                e.frameBase = 5;
-            }
-        } else if (e.phase == 1) {
-            e.vx = 0;
-            e.timer += 1;
-            if (e.timer > 60) {
-                SpawnEnemyAt(13, Muzzle(e), TruncToInt(e.y), e.dir);
-                e.phase = 0;
-                e.timer = 0;
-                e.frameBase = 0;
-            }
-        }
-        break;
-    case 4:
-        if (e.phase == 0) {
-            e.vx = Facing(e.dir, 0.8);
-            e.timer += 1;
-            if (e.timer > 200) {
-                e.gravity = -5.5;  // a jump: only this frame's Move adds it
-                e.vx = 0;
-                e.phase = 1;
-                e.timer = 0;
-            }
-        } else if (e.phase == 1) {
-            e.timer += 1;
-            if (e.timer > 100) {
-                e.phase = 0;
-                e.timer = 0;
-            }
-        }
-        break;
-    case 5: e.vx = Facing(e.dir, 0.2); break;
-    case 6:
-        e.vy = e.vdir == 0 ? 0.35 : -0.35;
-        e.dir = (e.x + e.width / 2) >= (Player.x + Player.width / 2) ? 1 : 0;
-        e.timer += 1;
-        if (e.timer > 150) {
-            e.vdir = 1 - e.vdir;
-            e.timer = 0;
-        }
-        break;
-    case 7:
-        e.vx = Facing(e.dir, 0.3);
-        e.look = NearPlayer(e, 9216) ? 8 : 7;
-        break;
-    case 8:
-        e.vx = Facing(e.dir, 0.8);
-        e.timer += 1;
-        if (e.timer > 300) {
-            e.timer = 0;
-            e.dir = 1 - e.dir;
-        }
-        e.param += 1;
-        if (e.param > 150) {
-            e.param = 0;
-            SpawnEnemyAt(20, TruncToInt(e.x), TruncToInt(e.y + 2), e.dir);
-        }
-        break;
-    case 9:
-        e.vx = Facing(e.dir, 0.5);
-        e.timer += 1;
-        e.vy = std::cos(e.timer * 0.05) * 1.5;
-        break;
-    case 10:
-        e.vx = Facing(e.dir, 0.5);
-        e.vy = e.vdir == 0 ? 0.5 : -0.5;
-        break;
-    case 11: e.vy = e.vdir == 0 ? 0.8 : -0.8; break;
-    case 12: e.vx = Facing(e.dir, 0.8); break;
-    case 13: e.vx = Facing(e.dir, 1.0); break;
-    case 14:
-        if (e.phase == 0) {
-            e.vy = 0;
-            e.gravity = 0;
-            e.vx = Facing(e.dir, 0.8);
-            if (NearPlayer(e, 4096)) {
-                PlaySound(10);
-                e.phase = 1;
-                e.look = 1;
-                e.timer = 0;
-                e.param = TruncToInt(e.y);
-                e.ghost = true;
-            }
-        } else if (e.phase == 1) {
-            e.vx = 0;
-            e.vy = -2.5;
-            e.gravity = e.timer * 0.05;
-            e.timer += 1;
-            if (e.vy + e.gravity > 0) {
-                e.phase = 2;
-                e.look = 2;
-                e.timer = 0;
-            }
-        } else if (e.phase == 2) {
-            e.vx = 0;
-            e.vy = 1.9;
-            e.gravity = e.timer * 0.05;
-            if (e.param <= e.y) {
-                PlaySound(10);
-                e.phase = 0;
-                e.look = 0;
-                e.timer = 0;
-                e.y = e.param;
-                e.ghost = false;
-            }
-        }
-        break;
-    case 15: e.vx = Facing(e.dir, 0.4); break;
-    case 16:
-        if (e.phase == 0) {
-            e.vx = Facing(e.dir, 0.5);
-            e.timer += 1;
-            if (e.timer > 200) {
-                e.phase = 1;
-                e.timer = 0;
-            }
-        } else if (e.phase == 1) {
-            e.vx = Facing(e.dir, 1.0);
-            e.timer += 1;
-            if (e.timer > 100) {
-                e.phase = 0;
-                e.timer = 0;
-            }
-        }
-        break;
-    case 17:
-        if (TruncToInt(Player.x - e.x) == 0) {
-            e.x = Player.x;
-        } else {
-            e.vx = Player.x < e.x ? -0.5 : 0.5;
-        }
-        if (Player.y == e.y) {
-            e.vy = 0;
-        } else {
-            e.vy = Player.y < e.y ? -0.5 : 0.5;
-        }
-        e.dir = e.vx < 0 ? 1 : 0;
-        e.gravity = 0;
-        e.timer += 1;
-        break;
-    case 18: e.vx = Facing(e.dir, 1.0); break;
-    case 19:
-        e.timer += 1;
-        if (e.phase == 0) {
-            e.vx = Facing(e.dir, 0.2);
-            if (e.timer > 100) {
-                e.phase = 0;
-                e.timer = 0;
-                SpawnEnemyAt(18, Muzzle(e), TruncToInt(e.y), e.dir);
-            }
-        }
-        break;
-    case 20: e.vx = Facing(e.dir, 0.2); break;
-    case 21:
-        if (e.phase == 0) {
-            e.vx = Facing(e.dir, 0.2);
-            e.timer += 1;
-            if (e.timer > 300) {
-                e.look = 12;
-                e.phase = 1;
-                e.timer = 0;
-            }
-        } else if (e.phase == 1) {
-            e.vx = Facing(e.dir, 1.2);
-            e.timer += 1;
-            if (e.timer > 100) {
-                e.look = 11;
-                e.phase = 0;
-                e.timer = 0;
-            }
-        }
-        break;
-    case 22: e.vx = 0; break;
-    case 23: e.vx = Facing(e.dir, 0.4); break;
-    case 30: {
-        e.timer += 1;
-        double a = e.param / 180.0 * 3.14159265358979323846;
-        // Each increment is rounded to single precision before it is added.
-        e.vx += RoundToSingle(std::cos(a) * 0.02);
-        e.vy += RoundToSingle(std::sin(a) * 0.02);
-        e.gravity = 0;
-        break;
-    }
-    case 99:
-        e.timer += 1;
-        e.vy = e.y > 120 ? -1.0 : 1.0;
-        break;
-    default: break;  // any other code only falls
-    }
-}
+// Any other code has no rule: it only falls.
+void MovementRule(Enemy& e) { if (const KindRow* row = FindKind(e.kind)) row->move(e); }
 
 }  // namespace
 
@@ -361,8 +441,6 @@ void Enemy::Spawn(int k, int row, int cell) {
     frameBase = 0;
     look = kind;
     ApplyKindRow(*this);
-    if (kind == 8) param = 0;
-    if (kind == 30) param = GameRand() % 180;
 }
 
 void Enemy::Kill() {
@@ -542,7 +620,7 @@ void Enemy::Collide() {
         RectsOverlap(MakeRect(TruncToInt(x), TruncToInt(y), width - 1, height / 2 - 1),
                      MakeRect(TruncToInt(Player.x), TruncToInt(Player.y + Player.height / 2), Player.width - 1,
                               Player.height / 2 - 1))) {
-        PlaySound(8);
+        PlaySound(SoundStomp);
         if (!revives) {
             int r = GameRand() % 3;
             if (r == 0) SpawnItem(ItemCoin, TruncToInt(x), TruncToInt(y));
@@ -554,7 +632,7 @@ void Enemy::Collide() {
     if (RectsOverlap(MakeRect(TruncToInt(x + 1), TruncToInt(y + 1), width - 2, height - 2),
                      MakeRect(TruncToInt(Player.x + 1), TruncToInt(Player.y + 1), Player.width - 2,
                               Player.height - 2))) {
-        PlaySound(14);
+        PlaySound(SoundPlayerLost);
         Player.vy = -2.5;
         Player.state = PlayerDying;
     }

@@ -3,12 +3,44 @@
 #pragma once
 
 #include "game/actors/actor.h"
+#include "game/shell/assets.h"
 
 // state values of an enemy.
 enum { EnemyInactive = 0, EnemyAlive = 1, EnemyLeaving = 2, EnemySquashed = 3, EnemyKnockedOut = 4 };
 
+// Enemy kinds: the spawn codes of StageGrid and of SpawnEnemyAt. Each kind
+// has one row in KindTable (enemy.cpp): its flags, look and movement rule.
+// Any other code spawns an enemy that only falls.
+enum EnemyKind {
+    KindCrawler = 0,
+    KindWalker = 1,
+    KindPacer = 2,
+    KindGunner = 3,
+    KindHopper = 4,
+    KindReviver = 5,
+    KindBobber = 6,
+    KindWatcher = 7,
+    KindBomber = 8,
+    KindWaveFlyer = 9,
+    KindDiagonalFlyer = 10,
+    KindLift = 11,
+    KindSpikeWalker = 12,
+    KindShot = 13,
+    KindLeaper = 14,
+    KindStroller = 15,
+    KindSprinter = 16,
+    KindHaunter = 17,
+    KindFireball = 18,
+    KindCannon = 19,
+    KindBomb = 20,
+    KindRusher = 21,
+    KindStatue = 22,
+    KindCreeper = 23,
+    KindBossSpark = 30,
+    KindChaserBait = 99,
+};
+
 constexpr int EnemyPoolSize = 300;
-constexpr int EnemyImageSlot = 3;
 // Spawn codes of the two bosses in StageGrid.
 constexpr int ExtraBossCode = 48;
 constexpr int LastBossCode = 49;
@@ -20,7 +52,7 @@ struct Enemy : Actor {
     int vdir = 1;       // 0 down, 1 up (kinds 6, 10, 11)
     int frameBase = 0;  // first sprite column of the current look
     int look = 0;       // sprite row pair
-    int param = 0;      // shot countdown (8), home height (14), heading (30)
+    int param = 0;      // per kind: see KindBomber, KindLeaper, KindBossSpark
     bool falls = true;
     bool turnsAtLedges = false;
     bool stompable = true;

@@ -1,7 +1,7 @@
 #include "game/actors/explosion.h"
 
 #include "game/shell/assets.h"
-#include "game/world/player.h"
+#include "game/actors/player.h"
 
 Explosion ExplosionPool[ExplosionPoolSize];
 

@@ -2,10 +2,9 @@
 #pragma once
 
 #include "game/actors/actor.h"
+#include "game/shell/assets.h"
 
 constexpr int ExplosionPoolSize = 100;
-constexpr int SmallExplosionSlot = 6;  // kind 0, 24 x 24
-constexpr int LargeExplosionSlot = 7;  // kind 1, 64 x 64
 
 struct Explosion : Actor {
     bool active = false;

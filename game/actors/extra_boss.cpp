@@ -4,7 +4,7 @@
 #include "game/shell/assets.h"
 #include "game/shell/game_state.h"
 #include "game/world/field.h"
-#include "game/world/player.h"
+#include "game/actors/player.h"
 #include "game/world/stage_file.h"
 
 ExtraBoss TheExtraBoss;
@@ -40,8 +40,8 @@ void ExtraBoss::Spawn(int c, int row, int cell) {
     active = true;
     hp = 10;
     timer = 0;
-    image = 30;
-    PlayMusic(5);
+    image = ExtraBossImageSlot;
+    PlayMusic(MusicBoss);
 }
 
 Rect ExtraBossWeakSpot(const ExtraBoss& b) {

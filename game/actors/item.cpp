@@ -7,7 +7,7 @@
 #include "game/shell/bitmap_text.h"
 #include "game/shell/game_state.h"
 #include "game/world/field.h"
-#include "game/world/player.h"
+#include "game/actors/player.h"
 #include "game/world/stage_file.h"
 
 Item ItemPool[ItemPoolSize];
@@ -70,13 +70,13 @@ void Item::Collide() {
                 GameState.Coins = 0;
                 oneUp = true;
                 GameState.Lives += 1;
-                PlaySound(5);
+                PlaySound(SoundExtraLife);
             } else {
-                PlaySound(2);
+                PlaySound(SoundCoin);
             }
         } else if (kind == ItemKey) {
             GameState.Keys += 1;
-            PlaySound(18);
+            PlaySound(SoundKey);
         }
         state = ItemCollected;
         return;

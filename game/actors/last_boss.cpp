@@ -6,7 +6,7 @@
 #include "game/shell/assets.h"
 #include "game/shell/game_state.h"
 #include "game/world/field.h"
-#include "game/world/player.h"
+#include "game/actors/player.h"
 
 LastBoss TheLastBoss;
 
@@ -39,7 +39,7 @@ void LastBoss::Spawn(int c, int row, int cell) {
     active = true;
     hp = 10;
     timer = 0;
-    image = 27;
+    image = LastBossImageSlot1;
 }
 
 namespace {
@@ -65,8 +65,8 @@ void LastBoss::Act() {
             y -= 64;
             width = 64;
             height = 48;
-            image = 28;
-            PlayMusic(5);
+            image = LastBossImageSlot2;
+            PlayMusic(MusicBoss);
         }
         break;
     case 1:
@@ -77,12 +77,12 @@ void LastBoss::Act() {
         Fly(*this);
         if (timer % 70 == 0) {
             phase = 1;
-            PlaySound(7);
-            for (int i = 0; i < 5; ++i) SpawnEnemyAt(30, TruncToInt(x + 16), TruncToInt(y - 1), dir);
+            PlaySound(SoundBossSummon);
+            for (int i = 0; i < 5; ++i) SpawnEnemyAt(KindBossSpark, TruncToInt(x + 16), TruncToInt(y - 1), dir);
         }
         break;
     case 10:
-        PlaySound(13);
+        PlaySound(SoundBossThud);
         timer = 0;
         vx = vy = 0;
         phase = 11;
@@ -95,7 +95,7 @@ void LastBoss::Act() {
             y = 0;
             width = 80;
             height = 64;
-            image = 29;
+            image = LastBossImageSlot3;
             dir = 0;
         }
         break;
@@ -103,20 +103,20 @@ void LastBoss::Act() {
         timer += 1;
         vx = Player.x < x + width / 2 ? -0.5 : 0.5;
         if (GameState.StageTimer > 0 && timer % 100 == 0) {
-            PlaySound(7);
+            PlaySound(SoundBossSummon);
             for (int i = 0; i < 8; ++i)
-                SpawnEnemyAt(30, TruncToInt(x + width / 2 - 8), TruncToInt(y + height - 16), dir);
+                SpawnEnemyAt(KindBossSpark, TruncToInt(x + width / 2 - 8), TruncToInt(y + height - 16), dir);
         }
         break;
     case 13:
-        PlaySound(13);
+        PlaySound(SoundBossThud);
         timer = 0;
         animPeriod = 50;
         vx = vy = 0;
         animTimer = 0;
         animFrame = 0;
         animStep = 1;
-        SpawnEnemyAt(99, TruncToInt(x + width / 2 - 8), TruncToInt(y + height - 16), dir);
+        SpawnEnemyAt(KindChaserBait, TruncToInt(x + width / 2 - 8), TruncToInt(y + height - 16), dir);
         phase = 14;
         [[fallthrough]];
     case 14:

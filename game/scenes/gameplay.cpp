@@ -8,7 +8,7 @@
 #include "game/shell/bitmap_text.h"
 #include "game/shell/game_state.h"
 #include "game/world/field.h"
-#include "game/world/player.h"
+#include "game/actors/player.h"
 #include "game/world/stage_file.h"
 
 namespace {
@@ -41,10 +41,10 @@ void EnterStage() {
     // On a final stage the boss starts its own music.
     if (!IsFinalStage()) {
         switch (GameState.StageKind) {
-            case 1: PlayMusic(1); break;
+            case 1: PlayMusic(MusicStageKind1); break;
             case 3:
-            case 5: PlayMusic(2); break;
-            default: PlayMusic(3); break;
+            case 5: PlayMusic(MusicStageKind3); break;
+            default: PlayMusic(MusicStageOther); break;
         }
     }
 }
@@ -53,7 +53,7 @@ void CountStageTimer() {
     if (GameState.StageTimer > 0) {
         GameState.StageTimer -= 1;
         if (GameState.StageTimer < TimerWarningBelow && GameState.StageTimer % TimerWarningStep == 0) {
-            PlaySound(12);
+            PlaySound(SoundTimerWarning);
         }
     } else if (!TheDeathChaser.active && !GameState.ChaserSpawned) {
         GameState.ChaserSpawned = 1;
@@ -85,7 +85,7 @@ void GameplayScene(bool entered) {
     if (GameState.StageCleared) {
         if (IsFinalStage()) DrawBitmapText(80, 96, "CONGRATURATION !!");
         else DrawBitmapText(112, 96, "CLEAR !!");
-        if (GameState.ClearFrames == 0) PlayMusic(4);
+        if (GameState.ClearFrames == 0) PlayMusic(MusicStageClear);
         GameState.ClearFrames += 1;
     } else {
         Player.Act();

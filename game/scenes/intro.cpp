@@ -32,7 +32,7 @@ void StageIntroScene(bool entered) {
         std::snprintf(line, sizeof line, "stage %d", GameState.StageIndex + 1);
         DrawBitmapText(96, 80, line);
     }
-    DrawSprite(0, 96, 104, 0, 0, 16, 16);
+    DrawSprite(PlayerImageSlot, 96, 104, 0, 0, 16, 16);
     std::snprintf(line, sizeof line, " x %d", GameState.Lives);
     DrawBitmapText(112, 112, line);
 
@@ -42,7 +42,7 @@ void StageIntroScene(bool entered) {
 void GameOverScene(bool entered) {
     if (entered) {
         Scenes.GameOverTick = GetTickMs(0);
-        PlayMusic(7);
+        PlayMusic(MusicGameOver);
     }
     DrawBitmapText(96, 112, "GAME OVER");
     if (TickDiff(GetTickMs(0), Scenes.GameOverTick) > GameOverMs) {

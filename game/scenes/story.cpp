@@ -83,7 +83,7 @@ void RunStory(const Story& story, bool entered, bool prologue) {
     if (entered) {
         Scenes.StoryCounter = 0;
         std::memset(Display, 0, sizeof Display);
-        if (!prologue) PlayMusic(6);
+        if (!prologue) PlayMusic(MusicEnding);
     }
 
     int step = (Scenes.StoryCounter - 30) / 6;

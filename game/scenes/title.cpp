@@ -30,18 +30,18 @@ void ChooseEntry(int entry) {
     switch (entry) {
         case 0:
             StopAllMusic();
-            PlaySound(1);
+            PlaySound(SoundDrillThrow);
             StartGame(0, 0, 3);
             break;
         case 1:
             StopAllMusic();
-            PlaySound(1);
+            PlaySound(SoundDrillThrow);
             GameState.SavedStageIndex = LoadSave();
             StartGame(0, GameState.SavedStageIndex, 3);
             break;
         case 2:
             StopAllMusic();
-            PlaySound(1);
+            PlaySound(SoundDrillThrow);
             StartGame(1, GameState.StartArgument != -1 ? GameState.StartArgument : 0, 30);
             break;
         case 3:
@@ -56,7 +56,7 @@ void ChooseEntry(int entry) {
     }
 }
 
-void DrawCursor(int index) { DrawSprite(5, CursorX, MenuTop + 16 * index, 0, 0, 16, 16); }
+void DrawCursor(int index) { DrawSprite(DrillImageSlot, CursorX, MenuTop + 16 * index, 0, 0, 16, 16); }
 
 }  // namespace
 
@@ -64,15 +64,15 @@ void TitleScene(bool entered) {
     if (entered) {
         Scenes.TitleIdleTick = GetTickMs(0);
         Scenes.TitleFrame = 0;
-        PlayMusic(0);
+        PlayMusic(MusicTitle);
     }
     Scenes.TitleFrame += 1;
 
     FillScreenWithTile(1, 0);
-    DrawLayerAt(12, 1, (int)(Scenes.TitleFrame * 0.2));
-    DrawSprite(13, 0, 32, 0, 0, 256, 256);
-    DrawSprite(14, 0, 32, 0, 0, 256, 256);
-    DrawSprite(10, 0, 0, 0, 0, 256, 256);
+    DrawLayerAt(BackImageSlot(1), 1, (int)(Scenes.TitleFrame * 0.2));
+    DrawSprite(BackImageSlot(2), 0, 32, 0, 0, 256, 256);
+    DrawSprite(BackImageSlot(3), 0, 32, 0, 0, 256, 256);
+    DrawSprite(TitleImageSlot, 0, 0, 0, 0, 256, 256);
     for (int i = 0; i < MenuEntryCount; ++i) DrawBitmapText(MenuX, MenuTop + 16 * i, MenuTexts[i]);
     DrawCursor(Scenes.MenuCursor);
 
@@ -84,11 +84,11 @@ void TitleScene(bool entered) {
     }
     if (GameState.ButtonUp == LatchPressed && Scenes.MenuCursor > 0) {
         Scenes.MenuCursor -= 1;
-        PlaySound(17);
+        PlaySound(SoundCursor);
     }
     if (GameState.ButtonDown == LatchPressed && Scenes.MenuCursor < MenuEntryCount - 1) {
         Scenes.MenuCursor += 1;
-        PlaySound(17);
+        PlaySound(SoundCursor);
     }
     bool chosen = false;
     if (GameState.ButtonConfirm == LatchPressed) {
@@ -122,11 +122,11 @@ void SaveDeletionScene(bool entered) {
 
     if (GameState.ButtonUp == LatchPressed && Scenes.DeleteCursor > 0) {
         Scenes.DeleteCursor -= 1;
-        PlaySound(17);
+        PlaySound(SoundCursor);
     }
     if (GameState.ButtonDown == LatchPressed && Scenes.DeleteCursor < 1) {
         Scenes.DeleteCursor += 1;
-        PlaySound(17);
+        PlaySound(SoundCursor);
     }
     if (Scenes.SaveDeleted) Scenes.DeletedFrames += 1;
     if (GameState.ButtonConfirm == LatchPressed) {

@@ -1,8 +1,7 @@
 // Text and numbers from the 8 x 8 bitmap font (image slot 4), and the HUD.
 #pragma once
 
-constexpr int FontImageSlot = 4;
-constexpr int ItemImageSlot = 8;
+#include "game/shell/assets.h"
 
 // Character k at (x + 8k, y). Digits, letters (either case) and ! ? . ' -
 // have cells; every other character leaves an 8-pixel gap.

@@ -39,7 +39,7 @@ template <bool WithHooks>
 void MainLoop(const GameLoopHooks* hooks) {
     for (int frame = 0;; ++frame) {
         if (WithHooks && hooks->beforePass && !hooks->beforePass(frame)) break;
-        if (ProcessWindowMessages() != 0 || IsKeyDown(1) == 1) break;
+        if (ProcessWindowMessages() != 0 || IsKeyDown(KeyEscape) == 1) break;
         ClearScreen();
         WaitForFrameStart();
         LatchButtons();
@@ -65,6 +65,7 @@ int Run(const char* startArgument, const GameLoopHooks* hooks) {
     // and the tests stay reproducible.
     const bool playerSettings = hooks == nullptr;
     if (playerSettings) ApplySettingsAtStart(); else UseDefaultSettings();
+    SetEngineModules(EngineModuleInput | EngineModuleSound | EngineModuleGraphics);
     GameState.StartArgument = ParseStartArgument(startArgument);
     ApplyWindowOverrides();  // the command line wins over the settings
     if (EngineInit() == -1) return -1;

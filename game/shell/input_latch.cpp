@@ -5,9 +5,7 @@
 
 namespace {
 
-// Keyboard scan codes and pad bits of ReadPadState(1).
-constexpr int KeyUp = 200, KeyDown = 208, KeyLeft = 203, KeyRight = 205;
-constexpr int KeyEnter = 28, KeyZ = 44, KeyX = 45;
+// Pad bits of ReadPadState(1).
 constexpr int PadDown = 0x1, PadLeft = 0x2, PadRight = 0x4, PadUp = 0x8;
 constexpr int PadJump = 0x10 | 0x80;   // pad buttons 0 and 3
 constexpr int PadDrill = 0x20 | 0x100; // pad buttons 1 and 4

@@ -1,11 +1,7 @@
 #include "game/world/field.h"
 
-#include "game/actors/debris.h"
-#include "game/actors/door.h"
-#include "game/actors/item.h"
 #include "game/shell/assets.h"
 #include "game/shell/game_state.h"
-#include "game/world/player.h"
 #include "game/world/stage_file.h"
 
 namespace {
@@ -46,7 +42,11 @@ struct BackgroundEntry {
 };
 
 const BackgroundEntry Backgrounds[5] = {
-    {1, {12, 13, 14}}, {4, {15, 16, 17}}, {6, {18, 19, 20}}, {7, {21, 22, 23}}, {4, {24, 25, 26}},
+    {1, {BackImageSlot(1), BackImageSlot(2), BackImageSlot(3)}},
+    {4, {BackImageSlot(4), BackImageSlot(5), BackImageSlot(6)}},
+    {6, {BackImageSlot(7), BackImageSlot(8), BackImageSlot(9)}},
+    {7, {BackImageSlot(10), BackImageSlot(11), BackImageSlot(12)}},
+    {4, {BackImageSlot(13), BackImageSlot(14), BackImageSlot(15)}},
 };
 
 // Non-negative remainder, so a position left of 0 still tiles seamlessly.
@@ -68,16 +68,17 @@ bool IsBreakable(int row, int cell) {
     return code >= FieldBlock && code <= FieldHiddenBlock;
 }
 
-void BreakBlock(int row, int cell) {
-    if (!IsBreakable(row, cell)) return;
+bool ClearBlock(int row, int cell, int* releasedItem) {
+    *releasedItem = -1;
+    if (!IsBreakable(row, cell)) return false;
     int code = FieldGrid[row][cell];
     FieldGrid[row][cell] = FieldEmpty;
     TileGrid[row][cell] = TileNone;
-    if (code >= FieldCoinBlock) SpawnItem(code - FieldCoinBlock, 16 * row, 16 * cell);
-    SpawnDebris(0, row, cell);
+    if (code >= FieldCoinBlock) *releasedItem = code - FieldCoinBlock;
+    return true;
 }
 
-void SetUpField() {
+void SetUpFieldTiles() {
     for (int r = 0; r < GridRows; ++r) {
         for (int c = 0; c < GridCells; ++c) {
             TileGrid[r][c] = TileNone;
@@ -87,9 +88,6 @@ void SetUpField() {
                 case FieldBlock:
                 case FieldCoinBlock:
                 case FieldKeyBlock: TileGrid[r][c] = TileBlock; break;
-                case FieldCoin:
-                case FieldKey: SpawnItem(code - FieldCoin, 16 * r, 16 * c); break;
-                case FieldDoor: SpawnDoor(0, r, c); break;
                 default: break;
             }
         }
@@ -123,22 +121,19 @@ void DrawLayerAt(int slot, int divisor, int position) {
     }
 }
 
-void DrawLayer(int slot, int divisor) { DrawLayerAt(slot, divisor, Player.scrollX); }
-
-void DrawField() {
+void DrawFieldBackground(int scrollX) {
     int fillColumn = 0;
     int layers[3] = {};
     bool hasLayers = BackgroundSet(GameState.StageKind, &fillColumn, layers);
     FillScreenWithTile(fillColumn, 0);
     if (hasLayers) {
-        DrawLayer(layers[0], 0);
-        DrawLayer(layers[1], 4);
-        DrawLayer(layers[2], 3);
+        DrawLayerAt(layers[0], 0, scrollX);
+        DrawLayerAt(layers[1], 4, scrollX);
+        DrawLayerAt(layers[2], 3, scrollX);
     }
+}
 
-    DrawDoor();
-
-    const int scrollX = Player.scrollX;
+void DrawFieldTiles(int scrollX) {
     const int r0 = scrollX / 16;
     for (int r = r0; r <= r0 + 16; ++r) {
         if (r < 0 || r >= GridRows) continue;  // beyond the world: nothing to draw

@@ -1,9 +1,12 @@
-// The field: ground, blocks and the scrolling background of a stage.
+// The field: ground, blocks and the scrolling background of a stage. It
+// knows only the grids; what a block releases and the door and items it
+// places are spawned by the actors (game/actors/field_actors.h).
 #pragma once
 
 #include <cstring>
 
 #include "game/world/stage_file.h"
+#include "game/shell/assets.h"
 
 // Field codes held in FieldGrid.
 enum FieldCode {
@@ -23,18 +26,19 @@ constexpr int TileNone = 0;
 constexpr int TileGroundBase = 100;
 constexpr int TileBlock = 116;
 
-// Image slots of the field.
-constexpr int FillTileSlot = 1;
-constexpr int GroundSlot = 2;
-
 // Ground tile variant 0..15 of the cell from its four neighbours (outside
 // the grid counts as ground; blocks do not).
 int GroundVariant(int row, int cell);
 
-// Builds TileGrid from FieldGrid, places the stage's items and the door.
-void SetUpField();
-// Background fill, the three layers of the stage kind, the door, the tiles.
-void DrawField();
+// Builds TileGrid from FieldGrid.
+void SetUpFieldTiles();
+// The item kind a field code places at stage start (FieldCoin, FieldKey),
+// else -1.
+inline int PlacedItemKind(int code) { return code == FieldCoin || code == FieldKey ? code - FieldCoin : -1; }
+// Background fill and the three layers of the stage kind, at a scroll.
+void DrawFieldBackground(int scrollX);
+// The ground and block tiles of the screen at a scroll.
+void DrawFieldTiles(int scrollX);
 
 // False outside the grid; true for codes 1 to 5. Inline: every actor's
 // collision test asks it for each cell it walks, every frame.
@@ -78,13 +82,13 @@ inline unsigned CellsAfter(unsigned mask, int cell) { return mask & (~1u << cell
 
 // False outside the grid; true for codes 2 to 5.
 bool IsBreakable(int row, int cell);
-// Breaks a breakable cell: clears it, leaves its item, launches debris.
-void BreakBlock(int row, int cell);
+// Clears a breakable cell; false for any other. *releasedItem is the item
+// kind it held (coin, key or hidden block), or -1.
+bool ClearBlock(int row, int cell, int* releasedItem);
 
 // Covers the screen with the 16 x 16 cell (16 tx, 16 ty) of image slot 1.
 void FillScreenWithTile(int tx, int ty);
-// A repeating 256 x 256 layer at Player.scrollX / divisor (divisor <= 0: still).
-void DrawLayer(int slot, int divisor);
+// A repeating 256 x 256 layer at position / divisor (divisor <= 0: still).
 void DrawLayerAt(int slot, int divisor, int position);
 
 // The fill tile column (image slot 1, row 0) and the three layer slots of a

@@ -11,22 +11,14 @@
 #include "game/shell/assets.h"
 #include "game/shell/game_state.h"
 #include "game/world/field.h"
-#include "game/world/player.h"
+#include "game/actors/player.h"
 #include "game/world/stage_file.h"
-
-struct SpriteCall {
-    int slot, x, y, srcX, srcY, w, h;
-};
-
-struct Recorded {
-    std::vector<int> sounds;
-    std::vector<int> music;
-    std::vector<SpriteCall> sprites;
-};
-inline Recorded Rec;
+#include "tests/support/call_log.h"
 
 class ActorTest : public ::testing::Test {
 protected:
+    CallLog Rec;  // sprites, sounds and music of the whole test
+
     void SetUp() override {
         GameState = GameStateRecord{};
         ClearStageGrids();
@@ -34,14 +26,8 @@ protected:
         ParkPlayer();
         ResetAllActors();
         SetGameRandState(1);
-        Rec = Recorded{};
-        AssetObservers.playSound = [](int s) { Rec.sounds.push_back(s); };
-        AssetObservers.playMusic = [](int s) { Rec.music.push_back(s); };
-        AssetObservers.drawSprite = [](int slot, int x, int y, int sx, int sy, int w, int h) {
-            Rec.sprites.push_back({slot, x, y, sx, sy, w, h});
-        };
+        Rec.Clear();
     }
-    void TearDown() override { AssetObservers = AssetHooks{}; }
 
     // Out of everybody's way, but alive.
     static void ParkPlayer() {
@@ -54,9 +40,7 @@ protected:
     static void Ground(int first, int last, int cell, int code = FieldGround) {
         for (int r = first; r <= last; ++r) FieldGrid[r][cell] = code;
     }
-    static int SoundCount(int slot) {
-        return static_cast<int>(std::count(Rec.sounds.begin(), Rec.sounds.end(), slot));
-    }
+    int SoundCount(int slot) const { return Rec.CountSound(slot); }
     static int ActiveEnemies() {
         int n = 0;
         for (const Enemy& e : EnemyPool) n += e.active;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/files/files.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/files/files.h"
-#include "temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 

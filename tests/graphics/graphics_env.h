@@ -14,6 +14,7 @@
 #include "engine/graphics/graphics.h"
 #include "engine/image/image.h"
 #include "engine/platform/headless/headless.h"
+#include "tests/support/temp_folder.h"
 
 class EngineEnvironment : public ::testing::Environment {
 public:
@@ -32,8 +33,7 @@ public:
     }
     void TearDown() override {
         EngineEnd();
-        std::string command = "rm -rf '" + directory_ + "'";
-        if (std::system(command.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", directory_.c_str());
+        if (!RemoveTree(directory_)) std::fprintf(stderr, "could not remove %s\n", directory_.c_str());
     }
 
 private:

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "../files/temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "engine/image/image.h"
 #include "picture_fixtures.h"
 
@@ -87,7 +87,7 @@ TEST(AssetImage, ReadsThroughArchivesAndFailsWithTheEngineLine) {
     ASSERT_TRUE(WriteFileBytes(dir / "data/sprite.dat", MakeRawBgra(p, false)));
     ASSERT_TRUE(WriteFileText(dir / "data/notes.dat", "not a picture"));
     ASSERT_EQ(RunPacker("--key k '" + (dir / "data") + "'"), 0);
-    ASSERT_EQ(std::system(("rm -rf '" + (dir / "data") + "'").c_str()), 0);
+    ASSERT_TRUE(RemoveTree(dir / "data"));
 
     // The default key does not open it: the tool reports the missing file.
     ToolRun run = RunAsset("image '" + (dir / "data/SPRITE.dat") + "' '" + (dir / "o.png") + "'");
@@ -96,7 +96,7 @@ TEST(AssetImage, ReadsThroughArchivesAndFailsWithTheEngineLine) {
 
     ASSERT_EQ(RunPacker("'" + (dir / "data.ARC") + "' --extract '" + (dir / "data") + "' --key k"), 0);
     ASSERT_EQ(RunPacker("'" + (dir / "data") + "'"), 0);
-    ASSERT_EQ(std::system(("rm -rf '" + (dir / "data") + "'").c_str()), 0);
+    ASSERT_TRUE(RemoveTree(dir / "data"));
     run = RunAsset("image '" + (dir / "data/SPRITE.dat") + "' '" + (dir / "o.png") + "'");
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_NE(run.output.find("decoder: BGRA"), std::string::npos) << run.output;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../files/temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "engine/core/core.h"
 #include "engine/engine.h"
 #include "engine/files/files.h"
@@ -242,7 +242,7 @@ TEST_F(LoadImage, ReadsPicturesOutOfAnArchive) {
     MakeFolder(dir / "data");
     ASSERT_TRUE(WriteFileBytes(dir / "data/Hero.dat", MakeTga(p, 10, 24, false, false, true)));
     ASSERT_EQ(RunPacker("'" + (dir / "data") + "'"), 0);
-    ASSERT_EQ(std::system(("rm -rf '" + (dir / "data") + "'").c_str()), 0);
+    ASSERT_TRUE(RemoveTree(dir / "data"));
     ImageRecord* r = GetImage(LoadImageFile((dir / "data/hero.DAT").c_str(), 0));
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->width, 5);

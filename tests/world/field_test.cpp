@@ -3,13 +3,14 @@
 #include <climits>
 #include <cstring>
 
-#include "call_log.h"
+#include "tests/support/call_log.h"
 #include "game/actors/debris.h"
 #include "game/actors/door.h"
+#include "game/actors/field_actors.h"
 #include "game/actors/item.h"
 #include "game/shell/game_state.h"
 #include "game/world/field.h"
-#include "game/world/player.h"
+#include "game/actors/player.h"
 #include "game/world/stage_file.h"
 
 namespace {

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-#include "call_log.h"
+#include "tests/support/call_log.h"
 #include "engine/engine.h"
 #include "game/actors/drill.h"
 #include "game/shell/game_state.h"
 #include "game/shell/input_latch.h"
 #include "game/world/field.h"
-#include "game/world/player.h"
+#include "game/actors/player.h"
 #include "game/world/stage_file.h"
 
 namespace {
@@ -268,7 +268,7 @@ TEST_F(PlayerTest, ThrowsTheDrillOnceAndRechargesAfterThreeSeconds) {
     EXPECT_EQ(log.CountSound(1), 1);
     EXPECT_EQ(GameState.DrillCharges, 0);
     const int thrownAt = GameState.DrillRechargeTick;
-    EXPECT_LE(ElapsedMs(thrownAt, GetTickMs()), 1000);
+    EXPECT_LE(TickDiff(GetTickMs(), thrownAt), 1000);
 
     // No second throw while it is out, nor without a charge.
     Frame();
@@ -327,7 +327,7 @@ TEST_F(PlayerTest, ElapsedTimeSurvivesTheTickWrap) {
         {0x7FFFFFFF, 0, 1},
         {5, 5, 0},
     };
-    for (const Case& c : cases) EXPECT_EQ(ElapsedMs(c.then, c.now), c.elapsed) << c.then << " " << c.now;
+    for (const Case& c : cases) EXPECT_EQ(TickDiff(c.now, c.then), c.elapsed) << c.then << " " << c.now;
 }
 
 TEST_F(PlayerTest, DrawPicksTheCellOfTheState) {

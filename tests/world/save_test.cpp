@@ -4,7 +4,7 @@
 #include <string>
 
 #include "game/world/save.h"
-#include "temp_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "game/shell/game_state.h"
 #include "game/world/stage_file.h"
-#include "temp_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "temp_dir.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 

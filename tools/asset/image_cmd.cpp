@@ -108,6 +108,7 @@ int AssetImageCommand(int argc, char** argv) {
     }
     if (result != 0) {
         std::fprintf(stderr, "右記のグラフィックファイルのロードに失敗しました：%s \n", input);
+        std::fprintf(stderr, "reason: %s\n", ImageDecodeFailure());
         FileLayerEnd();
         return 1;
     }

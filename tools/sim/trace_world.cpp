@@ -1,6 +1,6 @@
 // The world part of the trace: the player and the camera. The button
 // latches are written with the rest of GameState by the shell's part.
-#include "game/world/player.h"
+#include "game/actors/player.h"
 #include "tools/sim/trace.h"
 
 void TraceWorld(JsonWriter& w) {

@@ -36,7 +36,7 @@
 #include "game/shell/game_state.h"
 #include "game/shell/input_latch.h"
 #include "game/world/field.h"
-#include "game/world/player.h"
+#include "game/actors/player.h"
 #include "game/world/stage_file.h"
 #include "stage_commands.h"
 #include "stage_sim.h"

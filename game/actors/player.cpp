@@ -1,4 +1,4 @@
-#include "game/world/player.h"
+#include "game/actors/player.h"
 
 #include <cstdint>
 
@@ -28,22 +28,11 @@ constexpr int CameraRight = 144;  // screen x the player may not pass to the rig
 constexpr int CameraLeft = 96;    // and to the left
 constexpr int AnimationPeriod = 5;
 
-// Sound slots.
-constexpr int SoundDrillThrow = 1;
-constexpr int SoundJump = 11;
-constexpr int SoundPit = 14;
-constexpr int SoundDrillReady = 17;
-constexpr int SoundHeadBump = 19;
-
 int Trunc(double v) { return static_cast<int>(v); }
 
 Rect CellRect(int row, int cell) { return MakeRect(16 * row, 16 * cell, 15, 15); }
 
 }  // namespace
-
-int ElapsedMs(int then, int now) {
-    return static_cast<int>((static_cast<uint32_t>(now) - static_cast<uint32_t>(then)) & 0x7FFFFFFFu);
-}
 
 void PlayerRecord::Reset() {
     state = PlayerAlive;
@@ -127,8 +116,8 @@ void PlayerRecord::Act() {
         else TheDrill.Spawn(0, Trunc(x), Trunc(y + 4.0), 1);
         GameState.DrillCharges -= 1;
         if (GameState.DrillCharges == 0) GameState.DrillRechargeTick = GetTickMs();
-    } else if (GameState.DrillCharges == 0 && ElapsedMs(GameState.DrillRechargeTick, GetTickMs()) > DrillRechargeMs) {
-        PlaySound(SoundDrillReady);
+    } else if (GameState.DrillCharges == 0 && TickDiff(GetTickMs(), GameState.DrillRechargeTick) > DrillRechargeMs) {
+        PlaySound(SoundCursor);
         GameState.DrillCharges = 1;
     }
 
@@ -164,7 +153,7 @@ void PlayerRecord::Collide() {
     }
 
     if (state == PlayerAlive && y > PitLine) {
-        PlaySound(SoundPit);
+        PlaySound(SoundPlayerLost);
         vy = PitDeathHop;
         state = PlayerDying;
     }

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "../world/call_log.h"
-#include "../world/temp_dir.h"
+#include "tests/support/call_log.h"
+#include "tests/support/temp_folder.h"
 #include "engine/engine.h"
 #include "engine_session.h"
 #include "game/shell/assets.h"

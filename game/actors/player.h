@@ -2,6 +2,7 @@
 #pragma once
 
 #include "game/actors/actor.h"
+#include "game/shell/assets.h"
 
 struct PlayerRecord : Actor {
     // Camera: world x of the screen's left edge, 0..PlayerScrollLimit.
@@ -22,10 +23,7 @@ struct PlayerRecord : Actor {
 enum { PlayerAlive = 1, PlayerDying = 2, PlayerInDoor = 3 };
 
 constexpr int PlayerScrollLimit = 5760;
-constexpr int PlayerImageSlot = 0;
 constexpr int DrillRechargeMs = 3000;
 
 extern PlayerRecord Player;
 
-// Milliseconds from then to now on the 31-bit tick counter, across its wrap.
-int ElapsedMs(int then, int now);

@@ -1,8 +1,12 @@
-// A temporary folder for fixtures, removed with everything in it.
+// Temporary folders for fixtures, removed with everything in it, and file
+// helpers for them.
 #pragma once
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,13 +21,40 @@ struct TempFolder {
         if (made) path = made;
     }
     ~TempFolder() {
-        if (!path.empty()) {
-            std::string command = "rm -rf '" + path + "'";
-            if (std::system(command.c_str()) != 0) {
-            }
-        }
+        std::error_code ec;
+        if (!path.empty()) std::filesystem::remove_all(path, ec);
     }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
     std::string operator/(const std::string& name) const { return path + "/" + name; }
+};
+
+// A temporary folder with a data/ folder as the working directory; the
+// previous one is restored at the end.
+struct TempWorkDir {
+    TempFolder folder;
+    std::filesystem::path previous;
+    std::filesystem::path root;
+
+    TempWorkDir() {
+        previous = std::filesystem::current_path();
+        root = folder.path;
+        std::filesystem::create_directories(root / "data");
+        std::filesystem::current_path(root);
+    }
+    ~TempWorkDir() { std::filesystem::current_path(previous); }
+    TempWorkDir(const TempWorkDir&) = delete;
+    TempWorkDir& operator=(const TempWorkDir&) = delete;
+
+    std::string Write(const std::string& relative, const std::string& contents) const {
+        std::filesystem::path p = root / relative;
+        std::ofstream(p, std::ios::binary) << contents;
+        return p.string();
+    }
+    std::string Read(const std::string& relative) const {
+        std::ifstream in(root / relative, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
 };
 
 inline bool WriteFileBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
@@ -49,6 +80,13 @@ inline std::vector<unsigned char> ReadFileBytes(const std::string& path) {
 }
 
 inline void MakeFolder(const std::string& path) { mkdir(path.c_str(), 0755); }
+
+// Removes a folder with everything in it; false when it cannot.
+inline bool RemoveTree(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+    return !ec;
+}
 
 // Runs quellbore-pack from the build folder with the given arguments.
 inline int RunPacker(const std::string& arguments) {

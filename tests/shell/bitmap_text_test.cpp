@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "../world/call_log.h"
+#include "tests/support/call_log.h"
 #include "game/shell/bitmap_text.h"
 #include "game/shell/game_state.h"
 
