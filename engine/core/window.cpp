@@ -136,9 +136,9 @@ void Dispatch(const PlatformEvent& event) {
     LogWrite("ディスプレイとの接続が失われました、ソフトを終了します\n");
     std::fprintf(stderr, "quellbore: the connection to the display was lost\n");
     // The sound thread is stopped and joined: no joinable thread is left.
-    if (g_Core.soundUp) EndSound();
-    if (g_Core.inputUp) EndInput();
-    g_Core.soundUp = g_Core.inputUp = 0;
+    if (g_Core.modulesUp & EngineModuleSound) EndSound();
+    if (g_Core.modulesUp & EngineModuleInput) EndInput();
+    g_Core.modulesUp &= ~(EngineModuleSound | EngineModuleInput);
     if (g_Core.instanceLockHeld) PlatformReleaseInstanceLock();
     g_Core.instanceLockHeld = 0;
     LogWrite("ＣＯＭを終了... ");

@@ -161,7 +161,6 @@ int PlatformInit() {
     }
     // Key presses are read as keys; no text input method.
     SDL_StopTextInput();
-    const char* driver = SDL_GetCurrentVideoDriver();
     if (driver && std::strcmp(driver, "x11") == 0) SdlWatchXConnection();
     g_Sdl.padsInitialised = SDL_InitSubSystem(PadSubsystems) == 0;
     if (g_Sdl.padsInitialised) SdlInputOpenJoysticks();
