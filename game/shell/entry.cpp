@@ -17,11 +17,12 @@ namespace {
 
 constexpr int FrameMs = 16;
 
-// Busy-waits (no sleeping) until a frame's time has passed since the last
-// frame began; a slow frame is not made up.
+// Waits until a frame's time has passed since the last frame began; a slow
+// frame is not made up, and a counter that wrapped counts as elapsed. The
+// wait sleeps to the very millisecond instead of spinning.
 void WaitForFrameStart() {
-    while (TickDiff(GetTickMs(), GameState.LastFrameTick) < FrameMs) {
-    }
+    while (TickDiff(GetTickMs(), GameState.LastFrameTick) < FrameMs)
+        SleepUntilTick((int)(((unsigned)GameState.LastFrameTick + FrameMs) & 0x7FFFFFFFu));
     GameState.LastFrameTick = GetTickMs();
 }
 
