@@ -11,6 +11,7 @@
 #include "game/shell/entry.h"
 #include "game/shell/game_state.h"
 #include "game/shell/input_latch.h"
+#include "game/shell/movie.h"
 #include "game/scenes/scenes.h"
 
 namespace {
@@ -30,6 +31,7 @@ template <bool WithHooks>
 void MainLoop(const GameLoopHooks* hooks) {
     for (int frame = 0;; ++frame) {
         if (WithHooks && hooks->beforePass && !hooks->beforePass(frame)) break;
+        if (!MoviePassBegins(frame)) break;
         if (ProcessWindowMessages() != 0 || IsKeyDown(1) == 1) break;
         ClearScreen();
         WaitForFrameStart();
@@ -37,11 +39,13 @@ void MainLoop(const GameLoopHooks* hooks) {
         GameState.SceneEntered = GameState.PrevSceneId != GameState.SceneId ? 1 : 0;
         GameState.PrevSceneId = GameState.SceneId;
         RunScene(GameState.SceneId, GameState.SceneEntered != 0);
+        MovieSceneDone(frame);
         if (WithHooks && hooks->afterScene && !hooks->afterScene(frame)) break;
         if (GameState.QuitRequested) break;
         PresentFrame();
         if (WithHooks && hooks->afterPresent && !hooks->afterPresent(frame)) break;
     }
+    MovieLoopEnded();
 }
 
 int Run(const char* startArgument, const GameLoopHooks* hooks) {
@@ -57,6 +61,7 @@ int Run(const char* startArgument, const GameLoopHooks* hooks) {
     SetDrawTarget(BackScreen);
     SetDrawClip(0, 0, 256, 256);
     SetWaitVSync(1);
+    MovieEngineStarted();  // a movie sees every value the game reads from here on
     GameState.LastFrameTick = GetTickMs();
     GameState.SceneId = SceneTitle;
     GameState.PrevSceneId = -1;
