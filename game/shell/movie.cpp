@@ -261,6 +261,19 @@ void PutCheckpoint(Out& o, const MovieStateHash& h, uint32_t bodyHash) {
     o.U32(bodyHash);
 }
 
+void PutHeader(Out& o, const MovieHeader& h) {
+    size_t start = o.n;
+    o.Bytes(Magic, sizeof Magic);
+    o.Byte(MovieFormatVersion & 0xFF), o.Byte(MovieFormatVersion >> 8);
+    size_t gameLen = std::min<size_t>(h.gameVersion.size(), 255);
+    o.Byte((uint8_t)gameLen), o.Bytes(h.gameVersion.data(), gameLen);
+    size_t argLen = std::min<size_t>(h.startArgument.size(), MovieMaxArgument);
+    o.Byte((uint8_t)argLen), o.Byte((uint8_t)(argLen >> 8)), o.Bytes(h.startArgument.data(), argLen);
+    o.U32((uint32_t)h.saveValue);
+    o.U32((uint32_t)h.dataFingerprint), o.U32((uint32_t)(h.dataFingerprint >> 32));
+    o.U32(Fnv(o.p + start, o.n - start));
+}
+
 // ------------------------------------------------------------ sessions
 enum Mode { ModeNone, ModeRecording, ModeReplaying };
 
@@ -634,6 +647,53 @@ MovieStep MovieCheckAll(const uint8_t* data, size_t size, int* passes, std::stri
     return s;
 }
 
+std::string MovieEncode(const MovieHeader& header, const std::vector<MoviePassData>& passes) {
+    static MovieShapeBook book;
+    BookReset(&book);
+    std::vector<uint8_t> buf(256 + header.startArgument.size() + header.gameVersion.size());
+    std::string out;
+    Out o{buf.data(), 0, buf.size()};
+    PutHeader(o, header);
+    out.append((const char*)o.p, o.n);
+    std::vector<uint8_t> rec(MovieMaxPassReads * 48 + 256);
+    int lastTick = 0;
+    uint32_t bodyHash = 2166136261u;
+    for (const MoviePassData& pass : passes) {
+        Out r{rec.data(), 0, rec.size()};
+        int n = (int)std::min<size_t>(pass.reads.size(), MovieMaxPassReads);
+        PutPass(r, &book, pass.reads.data(), n, &lastTick, pass.isEnd, pass.check);
+        bodyHash = Fnv(r.p, r.n, bodyHash);
+        out.append((const char*)r.p, r.n);
+        if (pass.isEnd) break;
+        if (pass.hasCheckpoint) {
+            Out c{rec.data(), 0, rec.size()};
+            PutCheckpoint(c, pass.checkpoint, bodyHash);
+            bodyHash = 2166136261u;
+            out.append((const char*)c.p, c.n);
+        }
+    }
+    return out;
+}
+
+MovieStep MovieDecodeAll(const uint8_t* data, size_t size, MovieHeader* header, std::vector<MoviePassData>* passes,
+                         std::string* error) {
+    static MovieReader m;
+    passes->clear();
+    MovieStep s = MovieOpen(&m, data, size, error);
+    if (s != MovieStepPass) return s;
+    *header = m.header;
+    while ((s = MovieNextPass(&m, error)) == MovieStepPass) {
+        MoviePassData p;
+        p.reads.assign(m.reads, m.reads + m.readCount);
+        p.isEnd = m.isEnd;
+        p.check = m.check;
+        p.hasCheckpoint = m.hasCheckpoint;
+        p.checkpoint = m.checkpoint;
+        passes->push_back(p);
+    }
+    return s;
+}
+
 uint64_t MovieDataFingerprint() {
     std::vector<std::string> files;
     ListFiles("./data", "", &files, 0);
@@ -669,17 +729,15 @@ bool MovieStartRecording(const char* path, const char* startArgument, std::strin
     recording.problem.clear();
     recording.checkpointPending = false;
 
-    std::vector<uint8_t> head(64 + arg.size());
+    MovieHeader header;
+    header.version = MovieFormatVersion;
+    header.gameVersion = MovieGameVersion();
+    header.startArgument = arg;
+    header.saveValue = ReadSavedStage();
+    header.dataFingerprint = MovieDataFingerprint();
+    std::vector<uint8_t> head(64 + arg.size() + header.gameVersion.size());
     Out o{head.data(), 0, head.size()};
-    o.Bytes(Magic, sizeof Magic);
-    o.Byte(MovieFormatVersion & 0xFF), o.Byte(MovieFormatVersion >> 8);
-    const char* game = MovieGameVersion();
-    o.Byte((uint8_t)std::strlen(game)), o.Bytes(game, std::strlen(game));
-    o.Byte((uint8_t)arg.size()), o.Byte((uint8_t)(arg.size() >> 8)), o.Bytes(arg.data(), arg.size());
-    o.U32((uint32_t)ReadSavedStage());
-    uint64_t fingerprint = MovieDataFingerprint();
-    o.U32((uint32_t)fingerprint), o.U32((uint32_t)(fingerprint >> 32));
-    o.U32(Fnv(o.p, o.n));
+    PutHeader(o, header);
     if (!WriteAll(fd, o.p, o.n)) {
         close(fd);
         return *error = std::string("cannot write ") + path + ": " + std::strerror(errno), false;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // ------------------------------------------------------------ state checks
 enum { MovieFieldCount = 63 };
@@ -80,6 +81,20 @@ MovieStep MovieNextPass(MovieReader* reader, std::string* error);
 // Reads the whole movie once: MovieStepClosed or MovieStepCut with the
 // number of passes, else MovieStepBad.
 MovieStep MovieCheckAll(const uint8_t* data, size_t size, int* passes, std::string* error);
+
+// Whole movies as lists of passes (tools and tests). The passes' reads,
+// checks and checkpoints are written as given.
+struct MoviePassData {
+    std::vector<MovieRead> reads;
+    bool isEnd = false;
+    uint8_t check = 0;
+    bool hasCheckpoint = false;
+    MovieStateHash checkpoint = {};
+};
+std::string MovieEncode(const MovieHeader& header, const std::vector<MoviePassData>& passes);
+// MovieStepClosed or MovieStepCut with every pass, else MovieStepBad.
+MovieStep MovieDecodeAll(const uint8_t* data, size_t size, MovieHeader* header, std::vector<MoviePassData>* passes,
+                         std::string* error);
 
 // The data set's fingerprint: every file under ./data but the save file.
 uint64_t MovieDataFingerprint();
