@@ -28,10 +28,10 @@ constexpr int CheckpointEvery = 60;
 // TagLike, the latest shape with its values, the first counter value moved
 // on from the last one by the tag itself (0 ... 63).
 enum : uint8_t {
-    TagLike = 0x40,        // + shape 0 ... 7: counter step, then changed values
-    TagShape = 0x48,       // a pass of a shape not among them
-    TagEnd = 0x49,         // the closing pass (no scene ran); nothing follows
-    TagCheckpoint = 0x4A,  // the full state check after the pass before it
+    TagLike = 0x40,        // + shape 0 ... 31: counter step, then changed values
+    TagShape = 0x60,       // a pass of a shape not among them
+    TagEnd = 0x61,         // the closing pass (no scene ran); nothing follows
+    TagCheckpoint = 0x62,  // the full state check after the pass before it
 };
 constexpr int ShapeSlots = MovieShapeSlots;
 
@@ -253,11 +253,19 @@ void PutPass(Out& o, MovieShapeBook* book, const MovieRead* reads, int n, int* l
     o.Byte(check);
 }
 
-void PutCheckpoint(Out& o, const MovieStateHash& h, uint32_t bodyHash) {
+// The field checks are kept as a mask of those that changed since the last
+// checkpoint (*last, updated), then the changed ones.
+void PutCheckpoint(Out& o, const MovieStateHash& h, uint8_t* last, uint32_t bodyHash) {
     o.Byte(TagCheckpoint);
     o.U32(h.whole);
     o.Byte(MovieFieldCount);
-    o.Bytes(h.fields, MovieFieldCount);
+    uint64_t mask = 0;
+    for (int i = 0; i < MovieFieldCount; ++i)
+        if (h.fields[i] != last[i]) mask |= 1ull << i;
+    for (int b = 0; b < 8; ++b) o.Byte((uint8_t)(mask >> (8 * b)));
+    for (int i = 0; i < MovieFieldCount; ++i)
+        if (mask >> i & 1) o.Byte(h.fields[i]);
+    std::memcpy(last, h.fields, MovieFieldCount);
     o.U32(bodyHash);
 }
 
@@ -284,6 +292,7 @@ struct Recording {
     int readCount = 0;
     MovieShapeBook book;
     int lastTick = 0;
+    uint8_t lastFields[MovieFieldCount];
     uint32_t bodyHash = 2166136261u;
     bool checkpointPending = false;  // the last pass had no checkpoint
     bool failed = false;
@@ -382,7 +391,7 @@ void WriteCheckpoint() {
     Out o{r.buffer, 0, sizeof r.buffer};
     MovieStateHash h;
     MovieHashState(&h);
-    PutCheckpoint(o, h, r.bodyHash);
+    PutCheckpoint(o, h, r.lastFields, r.bodyHash);
     r.bodyHash = 2166136261u;
     r.checkpointPending = false;
     Emit(o);
@@ -522,6 +531,7 @@ MovieStep MovieOpen(MovieReader* m, const uint8_t* data, size_t size, std::strin
     m->pos = 0;
     m->readCount = 0;
     BookReset(&m->book);
+    std::memset(m->lastFields, 0, sizeof m->lastFields);
     m->lastTick = 0;
     m->isEnd = false;
     m->hasCheckpoint = false;
@@ -626,7 +636,12 @@ MovieStep MovieNextPass(MovieReader* m, std::string* error) {
         in.Byte();
         m->checkpoint.whole = in.U32();
         if (in.Byte() != MovieFieldCount) return bad("a state check of another size");
-        in.Take(m->checkpoint.fields, MovieFieldCount);
+        uint64_t mask = 0;
+        for (int b = 0; b < 8; ++b) mask |= (uint64_t)in.Byte() << (8 * b);
+        if (mask >> MovieFieldCount) return bad("a state check of another size");
+        for (int i = 0; i < MovieFieldCount; ++i)
+            m->checkpoint.fields[i] = mask >> i & 1 ? in.Byte() : m->lastFields[i];
+        std::memcpy(m->lastFields, m->checkpoint.fields, MovieFieldCount);
         uint32_t stored = in.U32();
         if (in.bad) return bad("cut off");
         if (stored != bodyHash) return bad("its bytes do not match their check");
@@ -657,6 +672,7 @@ std::string MovieEncode(const MovieHeader& header, const std::vector<MoviePassDa
     out.append((const char*)o.p, o.n);
     std::vector<uint8_t> rec(MovieMaxPassReads * 48 + 256);
     int lastTick = 0;
+    uint8_t lastFields[MovieFieldCount] = {};
     uint32_t bodyHash = 2166136261u;
     for (const MoviePassData& pass : passes) {
         Out r{rec.data(), 0, rec.size()};
@@ -667,7 +683,7 @@ std::string MovieEncode(const MovieHeader& header, const std::vector<MoviePassDa
         if (pass.isEnd) break;
         if (pass.hasCheckpoint) {
             Out c{rec.data(), 0, rec.size()};
-            PutCheckpoint(c, pass.checkpoint, bodyHash);
+            PutCheckpoint(c, pass.checkpoint, lastFields, bodyHash);
             bodyHash = 2166136261u;
             out.append((const char*)c.p, c.n);
         }
@@ -723,6 +739,7 @@ bool MovieStartRecording(const char* path, const char* startArgument, std::strin
     recording.path = path;
     recording.readCount = 0;
     BookReset(&recording.book);
+    std::memset(recording.lastFields, 0, sizeof recording.lastFields);
     recording.lastTick = 0;
     recording.bodyHash = 2166136261u;
     recording.failed = false;

@@ -19,7 +19,7 @@ void MovieHashState(MovieStateHash* out);
 const char* MovieFieldName(int index);
 
 // ------------------------------------------------------------ the file
-enum { MovieFormatVersion = 1, MovieMaxPassReads = 1024, MovieMaxArgument = 4096 };
+enum { MovieFormatVersion = 1, MovieMaxPassReads = 512, MovieMaxArgument = 4096 };
 enum MovieReadKind : uint8_t { MovieReadTick = 0, MovieReadKey = 1, MovieReadPad = 2, MovieReadKeyboard = 3 };
 
 struct MovieRead {
@@ -39,7 +39,7 @@ struct MovieHeader {
 
 // The last shapes seen (kinds and arguments of a pass's reads, in order),
 // most recent first; writer and reader keep the same book.
-enum { MovieShapeSlots = 8 };
+enum { MovieShapeSlots = 32 };
 struct MovieShapeBook {
     MovieRead reads[MovieShapeSlots][MovieMaxPassReads];
     int counts[MovieShapeSlots];
@@ -64,6 +64,7 @@ struct MovieReader {
     uint8_t check = 0;       // state check after the pass's scene
     bool hasCheckpoint = false;
     MovieStateHash checkpoint = {};
+    uint8_t lastFields[MovieFieldCount] = {};
     int passes = 0;          // passes read so far
 };
 
