@@ -137,6 +137,7 @@ struct ScreenRecord {
     long long framePeriod;    // microseconds, 0 = unknown
     long long lastBlankTime;  // microseconds
     int presentVSync;         // what presents were last told about the blank
+    int presentedOnce;        // the first frame was shown (and logged)
     int frontTimerOn;         // drawing straight to the visible screen
     long long frontShownTime; // microseconds of the last front-screen show
 };

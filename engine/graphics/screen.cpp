@@ -219,6 +219,7 @@ int InitGraphics() {
     g_Screen.framePeriod = MeasureFramePeriod();
     g_Screen.lastBlankTime = 0;
     g_Screen.presentVSync = 1;  // as the window was made
+    g_Screen.presentedOnce = 0;
 
     g_Screen.started = 1;
     g_Screen.drawTarget = BackScreen;
@@ -402,7 +403,14 @@ int PresentFrame() {
     } else if (!g_Screen.doNotWait) {
         WaitForVerticalBlank();
     }
-    return PresentBackScreen() == 0 ? 0 : -1;
+    if (PresentBackScreen() != 0) return -1;
+    if (!g_Screen.presentedOnce) {
+        // The moment the first picture reaches the window, for whoever
+        // times the start-up.
+        g_Screen.presentedOnce = 1;
+        LogWrite("最初の画面を表示しました\n");
+    }
+    return 0;
 }
 
 void GraphicsRepaint() {
