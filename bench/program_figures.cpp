@@ -197,9 +197,10 @@ ProgramFigures MeasurePrograms() {
             Resident(g, &f.windowAnonMb, &f.windowTotalMb);
             Stop(g);
             // Walking through the first stage: the recorded clear of it,
-            // played in the window; the stage begins about 4 s in.
+            // played in the window; the stage begins some 4 s after the
+            // first frame.
             g = Launch(dir, display, game, {"--replay", dir + "/walk.qbm"});
-            std::this_thread::sleep_for(std::chrono::seconds(5));
+            std::this_thread::sleep_for(std::chrono::seconds(7));
             f.stageCpu = CpuPercent(g, 8.0, &f.stageMainCpu);
             Resident(g, &f.windowAnonMb, &f.windowTotalMb);
             Stop(g);
