@@ -445,7 +445,11 @@ int PlayPad(int type, int) {
     const MovieRead* r = NextRecorded(MovieReadPad, type);
     return r ? r->value : 0;
 }
-int PlaySleep(int) { return g_Play->options.liveSleeps ? 1 : 0; }
+int PlaySleep(int) {
+    // Once a replay has parted and serves the live clock, it waits on it too.
+    const Replay& p = *g_Play;
+    return p.options.liveSleeps || (p.result.mismatch && !p.reportPending) ? 1 : 0;
+}
 
 const InputTap RecordTap = {RecTick, RecKey, RecKeyboard, RecPad, RecSleep};
 const InputTap ReplayTap = {PlayTick, PlayKey, PlayKeyboard, PlayPad, PlaySleep};
