@@ -53,6 +53,9 @@ const char* GetStartFailureText();
 // Milliseconds since system start with bit 31 cleared. The argument is
 // ignored (the game passes one).
 int GetTickMs(int unused = 0);
+// Sleeps until GetTickMs reaches tick (31-bit, across the wrap); returns at
+// once when it has, or when tick lies more than a second ahead. Returns 0.
+int SleepUntilTick(int tick);
 
 // --------------------------------------------------------------- screen
 enum { BackScreen = -2, FrontScreen = -4 };
@@ -113,3 +116,18 @@ int SetControllerMappingFile(const char* path);
 // Playback volume of a sound and its copies, 0 ... 100 percent (100 is
 // the sound as recorded).
 int SetSoundVolume(int handle, int percent);
+// ------------------------------------------------------------ input tap
+// A movie's view of what the game reads. While a tap is set, every value
+// that GetTickMs, IsKeyDown, ReadKeyboard and ReadPadState return passes
+// through it with the live value: a recording keeps it, a replay gives its
+// own instead. sleep decides whether SleepUntilTick waits on the live clock
+// (1) or returns at once (0). Every pointer must be set.
+struct InputTap {
+    int (*tick)(int live);
+    int (*key)(int code, int live);
+    int (*keyboard)(char* buffer256, int live);
+    int (*pad)(int inputType, int live);
+    int (*sleep)(int tick);
+};
+// null removes the tap. Returns 0.
+int SetInputTap(const InputTap* tap);

@@ -13,6 +13,7 @@
 #include "engine/files/files.h"
 #include "engine/image/image.h"
 #include "engine/sound/sound.h"
+#include "game/shell/movie.h"
 #include "game/world/save.h"
 #include "game/world/stage_file.h"
 
@@ -212,6 +213,16 @@ int FuzzSaveFile(const uint8_t* data, size_t size) {
     return 0;
 }
 
+int FuzzMovie(const uint8_t* data, size_t size) {
+    if (size > MaxInput) return 0;
+    // The movie reader over any bytes, pass by pass, as a replay reads it.
+    static MovieReader reader;
+    std::string error;
+    MovieStep step = MovieOpen(&reader, data, size, &error);
+    while (step == MovieStepPass) step = MovieNextPass(&reader, &error);
+    return 0;
+}
+
 const FuzzTarget* FuzzTargets(int* count) {
     static const FuzzTarget targets[] = {
         {"bmp", FuzzBmp},          {"jpeg", FuzzJpeg},
@@ -221,6 +232,7 @@ const FuzzTarget* FuzzTargets(int* count) {
         {"decompress", FuzzDecompress}, {"wave", FuzzWave},
         {"waveconvert", FuzzWaveConvert}, {"sound", FuzzSoundDecoder},
         {"stage", FuzzStageFile},  {"save", FuzzSaveFile},
+        {"movie", FuzzMovie},
     };
     *count = int(sizeof targets / sizeof targets[0]);
     return targets;

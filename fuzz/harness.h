@@ -21,6 +21,7 @@ int FuzzWaveConvert(const uint8_t* data, size_t size);
 int FuzzSoundDecoder(const uint8_t* data, size_t size);
 int FuzzStageFile(const uint8_t* data, size_t size);
 int FuzzSaveFile(const uint8_t* data, size_t size);
+int FuzzMovie(const uint8_t* data, size_t size);
 
 using FuzzFunction = int (*)(const uint8_t*, size_t);
 struct FuzzTarget {

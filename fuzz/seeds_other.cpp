@@ -1,4 +1,5 @@
-// Seeds for the archive, the decompressor, stage files and the save file.
+// Seeds for the archive, the decompressor, stage files, the save file and
+// input movies.
 #include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "fuzz/harness.h"
+#include "game/shell/movie.h"
 #include "tools/pack/pack.h"
 
 namespace {
@@ -100,6 +102,40 @@ void Saves(std::vector<FuzzBytes>* out) {
     out->push_back(Text("-5"));
 }
 
+// Small movies: a few passes of each kind of read, a checkpoint, the end.
+void Movies(std::vector<FuzzBytes>* out) {
+    MovieHeader h;
+    h.gameVersion = MovieGameVersion();
+    h.startArgument = "3";
+    h.saveValue = 7;
+    h.dataFingerprint = 0x0123456789ABCDEFull;
+    std::vector<MoviePassData> passes;
+    for (int f = 0; f < 70; ++f) {
+        MoviePassData p;
+        MovieRead tick{MovieReadTick, 0, 1000 + 16 * f, {}};
+        MovieRead escape{MovieReadKey, 1, 0, {}};
+        MovieRead right{MovieReadKey, 205, f >= 20 && f < 30, {}};
+        MovieRead pad{MovieReadPad, 1, f == 40 ? 0x10 : 0, {}};
+        MovieRead keys{MovieReadKeyboard, 0, 0, {}};
+        keys.keys[25] = (uint8_t)(f & 1);
+        p.reads = {tick, escape, tick, right};
+        if (!right.value) p.reads.push_back(pad);
+        if (f % 10 == 0) p.reads.push_back(keys);
+        p.check = (uint8_t)f;
+        p.hasCheckpoint = f == 59;
+        passes.push_back(p);
+    }
+    std::string full = MovieEncode(h, passes);
+    out->push_back(FuzzBytes(full.begin(), full.end()));
+    MoviePassData end;
+    end.isEnd = true;
+    end.reads = {MovieRead{MovieReadKey, 1, 1, {}}};
+    passes.resize(5);
+    passes.push_back(end);
+    std::string closed = MovieEncode(h, passes);
+    out->push_back(FuzzBytes(closed.begin(), closed.end()));
+}
+
 }  // namespace
 
 void FuzzOtherSeeds(const char* target, std::vector<FuzzBytes>* out) {
@@ -108,4 +144,5 @@ void FuzzOtherSeeds(const char* target, std::vector<FuzzBytes>* out) {
     if (t == "decompress") Compressed(out);
     if (t == "stage") Stages(out);
     if (t == "save") Saves(out);
+    if (t == "movie") Movies(out);
 }

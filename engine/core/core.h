@@ -116,6 +116,9 @@ inline bool IsShiftJisLeadByte(unsigned char c) {
 inline int TickElapsed(int later, int earlier) {
     return (int)(((unsigned)later - (unsigned)earlier) & 0x7FFFFFFFu);
 }
+// The game's input tap, null when none is set.
+struct InputTap;
+const InputTap* EngineInputTap();
 // 1 when start-up chose the fine counter for EngineMicroseconds.
 int EngineUsesCounterClock();
 

@@ -12,9 +12,31 @@ namespace {
 int g_UseCounter;
 uint64_t g_CounterFrequency;
 uint32_t g_RandomState = 1;
+InputTap g_Tap;
+bool g_TapSet;
 }  // namespace
 
-int GetTickMs(int) { return (int)(PlatformTickMs() & 0x7FFFFFFFu); }
+int GetTickMs(int) {
+    int live = (int)(PlatformTickMs() & 0x7FFFFFFFu);
+    return g_TapSet ? g_Tap.tick(live) : live;
+}
+
+int SleepUntilTick(int tick) {
+    if (g_TapSet && !g_Tap.sleep(tick)) return 0;
+    PlatformSleepUntilTickMs((uint32_t)tick & 0x7FFFFFFFu, 1000);
+    return 0;
+}
+
+int SetInputTap(const InputTap* tap) {
+    g_TapSet = false;
+    if (tap && tap->tick && tap->key && tap->keyboard && tap->pad && tap->sleep) {
+        g_Tap = *tap;
+        g_TapSet = true;
+    }
+    return 0;
+}
+
+const InputTap* EngineInputTap() { return g_TapSet ? &g_Tap : nullptr; }
 
 int EngineUsesCounterClock() { return g_UseCounter; }
 

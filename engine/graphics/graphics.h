@@ -136,6 +136,8 @@ struct ScreenRecord {
 
     long long framePeriod;    // microseconds, 0 = unknown
     long long lastBlankTime;  // microseconds
+    int presentVSync;         // what presents were last told about the blank
+    int presentedOnce;        // the first frame was shown (and logged)
     int frontTimerOn;         // drawing straight to the visible screen
     long long frontShownTime; // microseconds of the last front-screen show
 };
@@ -178,3 +180,6 @@ inline void AfterTargetDrawing() {
 long long MeasureFramePeriod();
 // The vertical-blank wait of PresentFrame (threshold sleep, then block).
 void WaitForVerticalBlank();
+// Presenting waits for the display's blank at this refresh rate (about
+// 60 Hz); at any other, or an unknown one (0), it paces 60 Hz by the clock.
+bool PacesOnTheBlank(int refreshHz);

@@ -218,6 +218,8 @@ int InitGraphics() {
 
     g_Screen.framePeriod = MeasureFramePeriod();
     g_Screen.lastBlankTime = 0;
+    g_Screen.presentVSync = 1;  // as the window was made
+    g_Screen.presentedOnce = 0;
 
     g_Screen.started = 1;
     g_Screen.drawTarget = BackScreen;
@@ -376,16 +378,39 @@ void WaitForVerticalBlank() {
     g_Screen.lastBlankTime = EngineMicroseconds();
 }
 
+bool PacesOnTheBlank(int refreshHz) { return refreshHz >= 59 && refreshHz <= 61; }
+
 int PresentFrame() {
     if (!g_Screen.started || g_Window.quit) return -1;
-    if (g_Screen.waitAtStart) {
+    // 60 frames a second on any display: a display of about 60 Hz paces by
+    // its blank; any other rate (or an unknown one) by the clock, with the
+    // display's own wait kept only where it is quicker than a frame.
+    int refresh = PlatformRefreshRate();
+    int vsync = refresh >= 59 ? 1 : 0;
+    if (vsync != g_Screen.presentVSync) {
+        PlatformSetPresentVSync(vsync);
+        g_Screen.presentVSync = vsync;
+    }
+    if (!PacesOnTheBlank(refresh)) {
+        if (!g_Screen.doNotWait) {
+            PlatformWaitPacedBlank(60);
+            g_Screen.lastBlankTime = EngineMicroseconds();
+        }
+    } else if (g_Screen.waitAtStart) {
         // The presentation itself waits for each blank.
         PlatformWaitVerticalBlank();
         g_Screen.lastBlankTime = EngineMicroseconds();
     } else if (!g_Screen.doNotWait) {
         WaitForVerticalBlank();
     }
-    return PresentBackScreen() == 0 ? 0 : -1;
+    if (PresentBackScreen() != 0) return -1;
+    if (!g_Screen.presentedOnce) {
+        // The moment the first picture reaches the window, for whoever
+        // times the start-up.
+        g_Screen.presentedOnce = 1;
+        LogWrite("最初の画面を表示しました\n");
+    }
+    return 0;
 }
 
 void GraphicsRepaint() {

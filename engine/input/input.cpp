@@ -306,7 +306,7 @@ void InputReacquire() { g_In.sampled = 0; }
 
 // ---------------------------------------------------------------- questions
 
-int IsKeyDown(int code) {
+static int IsKeyDownLive(int code) {
     int result = 0;
     if (!QuestionSteps(&result, true)) return result;
     Sample(true);
@@ -314,7 +314,7 @@ int IsKeyDown(int code) {
     return (g_In.keys[code] & 0x80) ? 1 : 0;
 }
 
-int ReadKeyboard(char* buffer256) {
+static int ReadKeyboardLive(char* buffer256) {
     int result = 0;
     if (!QuestionSteps(&result, false)) return result;
     Sample(true);
@@ -323,7 +323,7 @@ int ReadKeyboard(char* buffer256) {
     return 0;
 }
 
-int ReadPadState(int inputType) {
+static int ReadPadStateLive(int inputType) {
     int result = 0;
     if (!QuestionSteps(&result, false)) return result;
     int keyboard = (inputType & InputTypeKeyboard) != 0;
@@ -361,4 +361,23 @@ int ReadPadState(int inputType) {
         }
     }
     return word;
+}
+
+// The facade's questions, through the game's input tap when one is set.
+int IsKeyDown(int code) {
+    int live = IsKeyDownLive(code);
+    const InputTap* tap = EngineInputTap();
+    return tap ? tap->key(code, live) : live;
+}
+
+int ReadKeyboard(char* buffer256) {
+    int live = ReadKeyboardLive(buffer256);
+    const InputTap* tap = EngineInputTap();
+    return tap && buffer256 ? tap->keyboard(buffer256, live) : live;
+}
+
+int ReadPadState(int inputType) {
+    int live = ReadPadStateLive(inputType);
+    const InputTap* tap = EngineInputTap();
+    return tap ? tap->pad(inputType, live) : live;
 }

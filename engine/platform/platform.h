@@ -34,6 +34,11 @@ uint64_t PlatformCounterFrequency();
 uint64_t PlatformCycleCounter();
 // Sleeps at least ms milliseconds; 0 only yields.
 void PlatformSleepMs(int ms);
+// Sleeps until the millisecond counter with bit 31 cleared reaches tick31,
+// so that the next PlatformTickMs read gives it or later; returns at once
+// when it is there already or when tick31 lies more than maxAheadMs ahead
+// (behind it, across the wrap). Sleeps without spinning.
+void PlatformSleepUntilTickMs(uint32_t tick31, int maxAheadMs);
 // The timer's minimum period in milliseconds (1 on Linux).
 int PlatformTimerMinPeriod();
 
@@ -125,6 +130,12 @@ int PlatformPresent(const uint16_t* pixels, int w, int h, int pitch,
 int PlatformRefreshRate();
 // Blocks until the start of the next vertical blank, real or paced.
 void PlatformWaitVerticalBlank();
+// Blocks until the next boundary of an hz grid on the platform's own clock,
+// as a display of that rate would, whatever the real display does.
+void PlatformWaitPacedBlank(int hz);
+// Whether presents wait for the display's own blank (where the display
+// offers it). 1 at window creation.
+void PlatformSetPresentVSync(int on);
 
 // ---------------------------------------------------------------- keyboard
 

@@ -7,7 +7,7 @@
 
 namespace {
 
-enum OptionId { OptHelp, OptVersion, OptData, OptFullscreen, OptWindow, OptScale, OptExtraStage };
+enum OptionId { OptHelp, OptVersion, OptData, OptFullscreen, OptWindow, OptScale, OptExtraStage, OptRecord, OptReplay };
 
 struct OptionRow {
     const char* name;       // long form, "--name"
@@ -24,6 +24,8 @@ constexpr OptionRow Options[] = {
     {"--window", nullptr, false, OptWindow},
     {"--scale", nullptr, true, OptScale},
     {"--extra-stage", nullptr, true, OptExtraStage},
+    {"--record", nullptr, true, OptRecord},
+    {"--replay", nullptr, true, OptReplay},
 };
 
 const char Usage[] =
@@ -36,6 +38,8 @@ const char Usage[] =
     "  --scale N          open the window at N times the 256 x 256 picture (1 to 16)\n"
     "  --extra-stage N    \"extra stage\" in the title menu starts at extra stage N+1\n"
     "                     (0 to 10); progress is not saved in this run\n"
+    "  --record FILE      keep this run as an input movie in FILE\n"
+    "  --replay FILE      play the input movie FILE in the window (Escape ends it)\n"
     "  -h, --help         show this help and exit\n"
     "  -V, --version      show the version and exit\n"
     "\n"
@@ -98,6 +102,12 @@ bool ApplyOption(CommandLine& c, const OptionRow& option, const char* value) {
         if (!ReadNumber(value, 0, MaxExtraStageIndex, &number))
             return Fail(c, "%s takes a number from 0 to 10, not '%s'", option.name, value);
         c.startArgument = value;
+        return true;
+    case OptRecord:
+    case OptReplay:
+        if (!*value) return Fail(c, "%s needs a file name", option.name);
+        (option.id == OptRecord ? c.recordPath : c.replayPath) = value;
+        if (c.recordPath && c.replayPath) return Fail(c, "%s and %s cannot be used together", "--record", "--replay");
         return true;
     }
     return true;

@@ -13,6 +13,8 @@ struct CommandLine {
     // The start-up argument text (a bare number or --extra-stage N); ""
     // when none was given, so saving stays on.
     const char* startArgument;
+    const char* recordPath;  // --record FILE: keep the run as a movie
+    const char* replayPath;  // --replay FILE: play a movie in the window
 };
 
 constexpr int MaxWindowScale = 16;

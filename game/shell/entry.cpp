@@ -12,6 +12,7 @@
 #include "game/shell/game_state.h"
 #include "game/shell/input_latch.h"
 #include "game/shell/settings.h"
+#include "game/shell/movie.h"
 #include "game/scenes/scenes.h"
 
 namespace {
@@ -27,11 +28,12 @@ void ApplyWindowOverrides() {
     if (OverrideScale > 0) SetWindowScale((double)OverrideScale, -1.0);
 }
 
-// Busy-waits (no sleeping) until a frame's time has passed since the last
-// frame began; a slow frame is not made up.
+// Waits until a frame's time has passed since the last frame began; a slow
+// frame is not made up, and a counter that wrapped counts as elapsed. The
+// wait sleeps to the very millisecond instead of spinning.
 void WaitForFrameStart() {
-    while (TickDiff(GetTickMs(), GameState.LastFrameTick) < FrameMs) {
-    }
+    while (TickDiff(GetTickMs(), GameState.LastFrameTick) < FrameMs)
+        SleepUntilTick((int)(((unsigned)GameState.LastFrameTick + FrameMs) & 0x7FFFFFFFu));
     GameState.LastFrameTick = GetTickMs();
 }
 
@@ -39,6 +41,7 @@ template <bool WithHooks>
 void MainLoop(const GameLoopHooks* hooks) {
     for (int frame = 0;; ++frame) {
         if (WithHooks && hooks->beforePass && !hooks->beforePass(frame)) break;
+        if (!MoviePassBegins(frame)) break;
         if (ProcessWindowMessages() != 0 || IsKeyDown(KeyEscape) == 1) break;
         ClearScreen();
         WaitForFrameStart();
@@ -46,11 +49,13 @@ void MainLoop(const GameLoopHooks* hooks) {
         GameState.SceneEntered = GameState.PrevSceneId != GameState.SceneId ? 1 : 0;
         GameState.PrevSceneId = GameState.SceneId;
         RunScene(GameState.SceneId, GameState.SceneEntered != 0);
+        MovieSceneDone(frame);
         if (WithHooks && hooks->afterScene && !hooks->afterScene(frame)) break;
         if (GameState.QuitRequested) break;
         PresentFrame();
         if (WithHooks && hooks->afterPresent && !hooks->afterPresent(frame)) break;
     }
+    MovieLoopEnded();
 }
 
 int Run(const char* startArgument, const GameLoopHooks* hooks) {
@@ -72,6 +77,7 @@ int Run(const char* startArgument, const GameLoopHooks* hooks) {
     SetDrawTarget(BackScreen);
     SetDrawClip(0, 0, 256, 256);
     SetWaitVSync(1);
+    MovieEngineStarted();  // a movie sees every value the game reads from here on
     GameState.LastFrameTick = GetTickMs();
     GameState.SceneId = SceneTitle;
     GameState.PrevSceneId = -1;

@@ -10,6 +10,7 @@
 #include "engine/engine.h"
 #include "game/shell/command_line.h"
 #include "game/shell/entry.h"
+#include "game/shell/movie.h"
 #include "game/shell/player_files.h"
 #include "game/world/save.h"
 
@@ -120,7 +121,15 @@ int main(int argc, char** argv) {
     NamePlayerFiles(dataFolder, logFolder);
     SetWindowOverrides(command.windowMode, command.scale);
 
-    int result = GameMain(command.startArgument);
+    int result;
+    if (command.replayPath) {
+        result = MovieReplayInWindow(command.replayPath);
+    } else if (command.recordPath) {
+        result = MovieRecordInWindow(command.recordPath, command.startArgument);
+    } else {
+        result = GameMain(command.startArgument);
+    }
+    if (result == 2 && (command.replayPath || command.recordPath)) return 2;  // the movie could not be used
     if (result == -1) {
         const char* why = GetStartFailureText();
         if (!why[0]) why = "the game could not start";

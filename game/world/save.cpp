@@ -24,9 +24,16 @@ bool ReadSaveValue(std::FILE* f, int* out) {
     return true;
 }
 
+// A replay keeps its save here instead of the file (null: the file).
+int* SaveInMemory = nullptr;
+
 // Reads the file now: 1 and the value, 0 when it cannot be read, -1 when it
 // cannot be opened.
 int ReadSaveFile(int* out) {
+    if (SaveInMemory) {
+        *out = *SaveInMemory;
+        return 1;
+    }
     std::FILE* f = std::fopen(SavePath, "r");
     if (!f) return -1;
     int ok = ReadSaveValue(f, out) ? 1 : 0;
@@ -51,6 +58,7 @@ int SetSaveFilePath(const char* path) {
     }
     return 0;
 }
+void UseSaveInMemory(int* value) { SaveInMemory = value; }
 
 void FormatSaveRecord(int index, char out[SaveRecordSize]) {
     char text[16] = {};
@@ -77,6 +85,10 @@ int ReadSavedStage() {
 int WriteSave(int index) {
     char record[SaveRecordSize];
     FormatSaveRecord(index, record);
+    if (SaveInMemory) {
+        *SaveInMemory = index;
+        return 0;
+    }
 
     // Write a new file beside the old one and rename it over; a crash or a
     // full disk then never leaves a torn or empty save.

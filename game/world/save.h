@@ -20,6 +20,10 @@ int WriteSave(int index);
 // StageIndex above this.
 int ReadSavedStage();
 
+// Keeps the save in *value instead of the file while value is set (a
+// replayed movie must not touch the player's save); null: the file again.
+void UseSaveInMemory(int* value);
+
 // Formats the record of index into out (4 bytes).
 void FormatSaveRecord(int index, char out[SaveRecordSize]);
 // The path in use: "./data/state0.dat" unless set.

@@ -14,6 +14,7 @@
 
 #include "engine/platform/headless/headless.h"
 #include "game/shell/entry.h"
+#include "game/shell/movie.h"
 #include "tools/sim/input_script.h"
 #include "tools/sim/png_writer.h"
 #include "tools/sim/random_input.h"
@@ -41,16 +42,21 @@ struct SimRun {
     bool random = false;
     int randomFrom = 0;  // with a script, random input takes over after its last frame
     FILE* memoryLog = nullptr;
+    bool limitReached = false;
 };
 SimRun g_Run;
 
 const char* const Usage =
     "usage: quellbore-sim [--dir DIR] [--frames N] [--input FILE] [--arg TEXT]\n"
     "                     [--trace FILE] [--shot F:FILE.png ...] [--audio FILE.wav]\n"
-    "                     [--random-input SEED] [--memory-log FILE]\n";
+    "                     [--random-input SEED] [--memory-log FILE] [--refresh HZ]\n"
+    "                     [--record MOVIE | --replay MOVIE]\n";
 
 bool BeforePass(int frame) {
-    if (g_Run.frameLimit >= 0 && frame >= g_Run.frameLimit) return false;
+    if (g_Run.frameLimit >= 0 && frame >= g_Run.frameLimit) {
+        g_Run.limitReached = true;
+        return false;
+    }
     ApplyInputScript(g_Run.script, frame, &g_Run.held);
     if (g_Run.random && frame >= g_Run.randomFrom) RandomInputFrame(frame);
     g_Run.presentsBefore = HeadlessPresentCount();
@@ -121,6 +127,10 @@ bool AfterPresent(int frame) {
     return true;
 }
 
+// A replayed movie's counter values become the virtual clock's, so that
+// waits and sound follow the recorded time.
+void FollowRecordedTick(int recorded, int) { HeadlessSetTickMs((uint32_t)recorded); }
+
 bool ParseCount(const char* text, long long* value) {
     if (!text || !*text) return false;
     char* end = nullptr;
@@ -147,6 +157,10 @@ int main(int argc, char** argv) {
     const char* inputPath = nullptr;
     const char* tracePath = nullptr;
     const char* audioPath = nullptr;
+    const char* recordPath = nullptr;
+    const char* replayPath = nullptr;
+    bool argumentGiven = false;
+    long long refresh = -1;
     std::string startArgument;
     for (int i = 1; i < argc; ++i) {
         std::string opt = argv[i];
@@ -169,6 +183,17 @@ int main(int argc, char** argv) {
             inputPath = value();
         } else if (opt == "--arg") {
             startArgument = value();
+            argumentGiven = true;
+        } else if (opt == "--refresh") {
+            const char* v = value();
+            if (!ParseCount(v, &refresh) || refresh > 1000) {
+                std::fprintf(stderr, "quellbore-sim: --refresh needs a rate in Hz (0 ... 1000), not \"%s\"\n", v);
+                return 2;
+            }
+        } else if (opt == "--record") {
+            recordPath = value();
+        } else if (opt == "--replay") {
+            replayPath = value();
         } else if (opt == "--trace") {
             tracePath = value();
         } else if (opt == "--shot") {
@@ -207,6 +232,11 @@ int main(int argc, char** argv) {
         }
     }
 
+    if (replayPath && (recordPath || inputPath || argumentGiven || g_Run.random)) {
+        std::fprintf(stderr, "quellbore-sim: --replay takes its input and argument from the movie; it goes with "
+                             "neither --record, --input, --random-input nor --arg\n");
+        return 2;
+    }
     if (inputPath) {
         std::string text, error;
         if (!ReadFile(inputPath, &text)) {
@@ -239,6 +269,25 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quellbore-sim: cannot enter %s: %s\n", dir, std::strerror(errno));
         return 2;
     }
+    if (refresh >= 0) HeadlessSetRefreshRate((int)refresh);
+    std::string movieWarning, movieError;
+    if (recordPath) {
+        std::string path = recordPath[0] == '/' || !cwd[0] ? recordPath : std::string(cwd) + "/" + recordPath;
+        if (!MovieStartRecording(path.c_str(), startArgument.c_str(), &movieError)) {
+            std::fprintf(stderr, "quellbore-sim: %s\n", movieError.c_str());
+            return 2;
+        }
+    }
+    if (replayPath) {
+        std::string path = replayPath[0] == '/' || !cwd[0] ? replayPath : std::string(cwd) + "/" + replayPath;
+        MovieReplayOptions options;
+        options.followTick = FollowRecordedTick;
+        if (!MovieStartReplay(path.c_str(), options, &startArgument, &movieWarning, &movieError)) {
+            std::fprintf(stderr, "quellbore-sim: %s\n", movieError.c_str());
+            return 2;
+        }
+        if (!movieWarning.empty()) std::fprintf(stderr, "quellbore-sim: warning: %s", movieWarning.c_str());
+    }
     if (g_Run.script.usesPad) HeadlessSetJoystickCount(1);
     if (audioPath) SimAudioCapture(audio.c_str());
 
@@ -250,6 +299,23 @@ int main(int argc, char** argv) {
         g_Run.failed = true;
     }
     if (audioPath && SimAudioFinish() != 0) g_Run.failed = true;
+    if (recordPath && !MovieRecordingProblem().empty()) {
+        std::fprintf(stderr, "quellbore-sim: the movie stopped early: %s\n", MovieRecordingProblem().c_str());
+        g_Run.failed = true;
+    }
+    if (replayPath && code == 0) {
+        MovieReplayResult r = MovieReplayOutcome();
+        if (r.mismatch) {
+            std::printf("replay: out of sync at frame %d: %s\n", r.mismatchFrame, r.detail.c_str());
+            return 3;
+        }
+        if (!r.reachedEnd && !g_Run.limitReached) {
+            std::printf("replay: out of sync at frame %d: the run ended before the movie's %d frames\n",
+                        r.framesReplayed, r.framesInMovie);
+            return 3;
+        }
+        std::printf("replay: in sync (%d frames)\n", r.framesReplayed);
+    }
     if (g_Run.memoryLog && std::fclose(g_Run.memoryLog) != 0) g_Run.failed = true;
     for (const Shot& shot : g_Run.shots) {
         if (!shot.taken) {

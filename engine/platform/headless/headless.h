@@ -31,6 +31,8 @@ void HeadlessSetDesktop(int width, int height, int colourBits);
 // Refresh rate that PlatformRefreshRate reports (start: 60; 0 = unknown,
 // in which case the vertical blanks still come at 60 Hz).
 void HeadlessSetRefreshRate(int hz);
+// What the engine last asked of PlatformSetPresentVSync (1 at start).
+int HeadlessPresentVSync();
 // Frame widths added around the client area (start: all 0).
 void HeadlessSetWindowFrame(int left, int top, int right, int bottom);
 

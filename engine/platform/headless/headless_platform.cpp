@@ -38,6 +38,7 @@ struct Window {
     int screenSaver = 1;
     int cursor = 1;
     int fullscreen = 0;
+    int vsync = 1;
 };
 Window g_Win;
 
@@ -183,6 +184,17 @@ void PlatformSleepMs(int ms) {
     g_Us.fetch_add((uint64_t)ms * 1000u);
 }
 
+void PlatformSleepUntilTickMs(uint32_t tick31, int maxAheadMs) {
+    // Read without a poll step: the next read is the one that lands on the
+    // tick, exactly where a poll-by-poll wait would have ended.
+    uint64_t now = g_Us.load();
+    uint64_t ms = now / 1000u;
+    uint32_t ahead = (tick31 - (uint32_t)(ms & 0x7FFFFFFFu)) & 0x7FFFFFFFu;
+    if (ahead == 0 || maxAheadMs < 0 || ahead > (uint32_t)maxAheadMs) return;
+    uint64_t at = (ms + ahead) * 1000u - 1u;
+    if (at > now) g_Us.store(at);
+}
+
 int PlatformTimerMinPeriod() { return 1; }
 
 // ---------------------------------------------------------- system facts
@@ -235,6 +247,7 @@ int PlatformCreateWindow(const char* caption, int iconId, int x, int y, int clie
     g_Win.visible = visible ? 1 : 0;
     g_Win.active = 1;
     g_Win.fullscreen = 0;
+    g_Win.vsync = 1;
     ++g_Win.created;
     return 0;
 }
@@ -309,10 +322,10 @@ int PlatformPresent(const uint16_t* pixels, int w, int h, int pitch, PlatformPix
 
 int PlatformRefreshRate() { return g_Desktop.refresh; }
 
-void PlatformWaitVerticalBlank() {
-    // Blanks lie on a fixed grid of the virtual clock: boundary k is at
-    // ceil(k * 1000000 / rate) microseconds. Wait for the first one after now.
-    uint64_t rate = g_Desktop.refresh > 0 ? (uint64_t)g_Desktop.refresh : 60u;
+namespace {
+// Blanks lie on a fixed grid of the virtual clock: boundary k is at
+// ceil(k * 1000000 / rate) microseconds. Waits for the first one after now.
+void WaitGrid(uint64_t rate) {
     uint64_t now = g_Us.load();
     uint64_t k = now * rate / 1000000u;
     uint64_t at = (k * 1000000u + rate - 1) / rate;
@@ -322,3 +335,12 @@ void PlatformWaitVerticalBlank() {
     }
     g_Us.store(at);
 }
+}  // namespace
+
+void PlatformWaitVerticalBlank() { WaitGrid(g_Desktop.refresh > 0 ? (uint64_t)g_Desktop.refresh : 60u); }
+
+void PlatformWaitPacedBlank(int hz) { WaitGrid(hz > 0 ? (uint64_t)hz : 60u); }
+
+void PlatformSetPresentVSync(int on) { g_Win.vsync = on ? 1 : 0; }
+
+int HeadlessPresentVSync() { return g_Win.vsync; }

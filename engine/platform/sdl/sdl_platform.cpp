@@ -37,6 +37,7 @@ struct Window {
     int textureW = 0, textureH = 0;
     Uint32 textureFormat = 0;
     int vsync = 0;               // presents wait for the display's blank
+    int vsyncCapable = 0;        // the renderer can wait for the blank
     int presentedSinceWait = 0;  // a present came after the last blank wait
     long long lastPresentNs = 0;
     int hasFocus = 1;  // a window that never hears about focus stays active
@@ -204,6 +205,15 @@ void PlatformSleepMs(int ms) {
     SleepUntilNs(MonotonicNs() + (long long)ms * 1000000LL);
 }
 
+void PlatformSleepUntilTickMs(uint32_t tick31, int maxAheadMs) {
+    long long now = MonotonicNs();
+    long long ms = now / 1000000LL;
+    uint32_t ahead = (tick31 - (uint32_t)(ms & 0x7FFFFFFF)) & 0x7FFFFFFFu;
+    if (ahead == 0 || maxAheadMs < 0 || ahead > (uint32_t)maxAheadMs) return;
+    // The absolute clock wakes at the tick itself, never before it.
+    SleepUntilNs((ms + ahead) * 1000000LL);
+}
+
 int PlatformTimerMinPeriod() { return 1; }
 
 // ---------------------------------------------------------- system facts
@@ -268,6 +278,7 @@ int PlatformCreateWindow(const char* caption, int iconId, int x, int y, int clie
         // The software renderer claims nothing it can keep: it never waits.
         g_Win.vsync = (info.flags & SDL_RENDERER_PRESENTVSYNC) && info.name &&
                       std::strcmp(info.name, "software") != 0;
+        g_Win.vsyncCapable = g_Win.vsync;
     }
     PlatformSetWindowIcon(iconId);
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
@@ -450,6 +461,28 @@ int PlatformRefreshRate() {
     return mode.refresh_rate > 0 ? mode.refresh_rate : 0;
 }
 
+namespace {
+// Sleeps to the next boundary of a grid of the given period from origin.
+void SleepToGrid(long long origin, long long period) {
+    long long now = MonotonicNs();
+    long long elapsed = now - origin;
+    long long next = origin + (elapsed >= 0 ? (elapsed / period + 1) * period : 0);
+    if (next <= now) next = now + period;
+    SleepUntilNs(next);
+}
+}  // namespace
+
+void PlatformWaitPacedBlank(int hz) {
+    if (hz <= 0) hz = 60;
+    SleepToGrid(g_Sdl.gridOriginNs, 1000000000LL / hz);
+}
+
+void PlatformSetPresentVSync(int on) {
+    int want = on && g_Win.vsyncCapable ? 1 : 0;
+    if (!g_Win.renderer || want == g_Win.vsync) return;
+    if (SDL_RenderSetVSync(g_Win.renderer, want) == 0) g_Win.vsync = want;
+}
+
 void PlatformWaitVerticalBlank() {
     // With a display that paces presents, the next present blocks until the
     // blank: return at once. Without one, or when waited for again with no
@@ -464,9 +497,5 @@ void PlatformWaitVerticalBlank() {
     if (rate <= 0) rate = 60;
     long long period = 1000000000LL / rate;
     long long origin = (g_Win.vsync && g_Win.lastPresentNs) ? g_Win.lastPresentNs : g_Sdl.gridOriginNs;
-    long long now = MonotonicNs();
-    long long elapsed = now - origin;
-    long long next = origin + (elapsed >= 0 ? (elapsed / period + 1) * period : 0);
-    if (next <= now) next = now + period;
-    SleepUntilNs(next);
+    SleepToGrid(origin, period);
 }
