@@ -194,7 +194,11 @@ TEST_F(SdlXvfb, SigtermAndSigintEndWithZeroTheLogFinishedAndTheWindowRemembered)
             id = id.substr(0, id.find('\n'));
             EXPECT_NE(Xdotool("getwindowgeometry " + id).find("768x768"), std::string::npos) << "scale = 3";
             Xdotool("windowsize " + id + " 900 620");
-            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            // The server takes the size first; the game sees it at its next
+            // pump, which a loaded machine may delay.
+            for (int i = 0; i < 50 && Xdotool("getwindowgeometry " + id).find("900x620") == std::string::npos; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
         }
         kill(game, sig);
         EXPECT_EQ(WaitFor(game, 20), 0) << "signal " << sig << "\n" << ReadFile(root / "stderr.txt");
