@@ -23,6 +23,11 @@ int ProcessWindowMessages();
 enum { UserFolderData = 0, UserFolderState = 1, UserFolderConfig = 2 };
 int GetUserFolder(int which, char* out, int size);
 
+// One line in the engine's log (Log.txt), for the game's own failures
+// (a stage or save file that cannot be read or written). UTF-8 text,
+// without the line break. 0, or -1 for an empty text.
+int WriteLogLine(const char* text);
+
 // ------------------------------------------------------------------ time
 // Milliseconds since system start with bit 31 cleared. The argument is
 // ignored (the game passes one).

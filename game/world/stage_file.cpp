@@ -1,8 +1,12 @@
 #include "game/world/stage_file.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
+#include "engine/engine.h"
 #include "game/shell/game_state.h"
+#include "game/world/regular_file.h"
 
 int FileGrid[GridRows][GridCells];
 int FieldGrid[GridRows][GridCells];
@@ -58,19 +62,20 @@ void ClearStageGrids() {
     }
 }
 
-int ReadStageFileAt(const char* path) {
+int ReadStageStream(std::FILE* f) {
     ClearStageGrids();
-    std::FILE* f = path ? std::fopen(path, "r") : nullptr;
     if (!f) return -1;
 
-    // A header value the file does not hold reads as 0.
+    // As with "%02d", the first value that cannot be read ends the whole
+    // read: a header value the file does not hold reads as 0, and nothing
+    // after it is looked at, so the body never starts off its place.
     int kind = 0, groundRow = 0;
-    if (ReadTwoCharInt(f, &kind)) ReadTwoCharInt(f, &groundRow);
+    bool readOn = ReadTwoCharInt(f, &kind) && ReadTwoCharInt(f, &groundRow);
     GameState.StageKind = kind;
     GameState.GroundRow = groundRow;
 
     int k = 0;
-    while (k / GridCells < GridRows) {
+    while (readOn && k / GridCells < GridRows) {
         int value = 0;
         if (!ReadTwoCharInt(f, &value)) break;
         FileGrid[k / GridCells][k % GridCells] = value;
@@ -85,6 +90,26 @@ int ReadStageFileAt(const char* path) {
             FieldGrid[r][GridCells - 1 - p] = value;
             if (value >= FirstSpawnValue) StageGrid[r][GridCells - 1 - p] = value - FirstSpawnValue;
         }
+    }
+    return k;
+}
+
+int ReadStageFileAt(const char* path) {
+    std::FILE* f = OpenRegularFileForReading(path);
+    if (!f) {
+        int error = errno;
+        ClearStageGrids();
+        char line[512];
+        std::snprintf(line, sizeof line, "右記のステージファイルを読めませんでした：%s (%s)", path ? path : "",
+                      error == EINVAL ? "not a regular file" : std::strerror(error));
+        WriteLogLine(line);
+        return -1;
+    }
+    int k = ReadStageStream(f);
+    if (std::ferror(f)) {
+        char line[512];
+        std::snprintf(line, sizeof line, "右記のステージファイルの途中で読み込みに失敗しました：%s", path);
+        WriteLogLine(line);
     }
     std::fclose(f);
     return k;
