@@ -236,8 +236,8 @@ bool PreferredName(const char* candidate, const char* best, const char* componen
     return a != b ? a < b : std::strcmp(candidate, best) < 0;
 }
 
-// Appends the names of list that name component's archive to out
-// (zero-separated, at most outSize bytes); returns the new fill.
+// Appends name to out (zero-separated, at most outSize bytes) when it
+// names component's archive; returns the new fill.
 size_t CollectMatches(const char* name, const char* component, size_t length, char* out, size_t fill,
                       size_t outSize) {
     if (!NamesArchiveOf(name, component, length)) return fill;
