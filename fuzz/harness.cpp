@@ -260,21 +260,25 @@ int FuzzPackReader(const uint8_t* data, size_t size) {
 // memory or streamed, then played for a few passes of the sound thread.
 int FuzzSoundLoad(const uint8_t* data, size_t size) {
     if (size > MaxInput) return 0;
+    // One sound layer for the whole run: starting and ending it per input
+    // would cost a thread each time.
     static const std::string path = [] {
         HeadlessAudioSetDeviceAvailable(1);
         SoundSetThreadPaused(1);  // the passes run here, in order
+        InitSound();
+        std::atexit([] { EndSound(); });  // its thread must not outlive main
         mkdir((ScratchDir() + "/data/sound").c_str(), 0755);
         return ScratchDir() + "/data/sound/fuzz.wav";
     }();
     if (!WriteWhole(path, data, size)) return 0;
-    if (InitSound() != 0) return 0;
     int handle = LoadSoundFile(path.c_str(), 3, -1);
     if (handle != -1) {
         PlaySoundHandle(handle, 1, 1);
         for (int i = 0; i < 4; ++i) SoundThreadPass();
         StopSoundHandle(handle);
+        SoundDeleteHandle(handle);
     }
-    EndSound();
+    if (SoundCount() != 0) std::abort();  // a failed load leaves no trace
     return 0;
 }
 

@@ -24,24 +24,25 @@ bool IsDigit(int c) { return c >= '0' && c <= '9'; }
 // One value as scanf's "%02d" reads it: white space skipped, then at most
 // two characters, an optional sign counting as one. The character that
 // ends a value is left in the stream. False at the end of the file or on a
-// character that does not start a number.
+// character that does not start a number. The stream is read by one
+// thread only, so without taking its lock for every character.
 bool ReadTwoCharInt(std::FILE* f, int* out) {
     int c;
-    do c = std::getc(f); while (IsSpace(c));
+    do c = getc_unlocked(f); while (IsSpace(c));
     if (c == EOF) return false;
     int width = 2;
     int sign = 1;
     if (c == '-' || c == '+') {
         sign = c == '-' ? -1 : 1;
         --width;
-        c = std::getc(f);
+        c = getc_unlocked(f);
     }
     if (!IsDigit(c)) return false;  // a lone sign or a non-numeric character
     int value = 0;
     while (width > 0 && IsDigit(c)) {
         value = value * 10 + (c - '0');
         --width;
-        if (width > 0) c = std::getc(f);
+        if (width > 0) c = getc_unlocked(f);
         else c = EOF;  // width used up: nothing more belongs to this value
     }
     if (c != EOF) std::ungetc(c, f);
