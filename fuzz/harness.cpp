@@ -291,7 +291,9 @@ int FuzzStageStream(const uint8_t* data, size_t size) {
     int k = ReadStageStream(f);
     std::fclose(f);
     if (k < 0 || k > GridValueLimit) std::abort();
-    for (int r = 0; r < GridRows; ++r) {
+    // The rows read, and the one after them, which must be empty.
+    int rows = k / GridCells + 1 < GridRows ? k / GridCells + 2 : GridRows;
+    for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < GridCells; ++c) {
             bool complete = r < k / GridCells;
             if (StageGrid[r][c] < -1 || StageGrid[r][c] > 49) std::abort();

@@ -53,14 +53,11 @@ bool ReadTwoCharInt(std::FILE* f, int* out) {
 }  // namespace
 
 void ClearStageGrids() {
-    for (int r = 0; r < GridRows; ++r) {
-        for (int c = 0; c < GridCells; ++c) {
-            FileGrid[r][c] = 0;
-            FieldGrid[r][c] = 0;
-            TileGrid[r][c] = 0;
-            StageGrid[r][c] = -1;
-        }
-    }
+    // All bits set is -1: no spawn.
+    std::memset(FileGrid, 0, sizeof FileGrid);
+    std::memset(FieldGrid, 0, sizeof FieldGrid);
+    std::memset(TileGrid, 0, sizeof TileGrid);
+    std::memset(StageGrid, 0xFF, sizeof StageGrid);
 }
 
 int ReadStageStream(std::FILE* f) {
