@@ -48,6 +48,10 @@ int CanOpenFile(const char* path);
 int SetLogFolder(const char* folder);
 // Why the last EngineInit failed, in plain English; "" when it did not.
 const char* GetStartFailureText();
+// One line in the engine's log (Log.txt), for the game's own failures
+// (a stage or save file that cannot be read or written). UTF-8 text,
+// without the line break. 0, or -1 for an empty text.
+int WriteLogLine(const char* text);
 
 // ------------------------------------------------------------------ time
 // Milliseconds since system start with bit 31 cleared. The argument is

@@ -6,6 +6,8 @@ add_library(fuzz_harness STATIC
   ${CMAKE_SOURCE_DIR}/fuzz/seeds_image.cpp
   ${CMAKE_SOURCE_DIR}/fuzz/seeds_sound.cpp
   ${CMAKE_SOURCE_DIR}/fuzz/seeds_other.cpp
+  ${CMAKE_SOURCE_DIR}/fuzz/seeds_assets.cpp
+  ${CMAKE_SOURCE_DIR}/tools/pack/pack_reader.cpp
   ${CMAKE_SOURCE_DIR}/tools/pack/pack_writer.cpp
   ${CMAKE_SOURCE_DIR}/tools/pack/pack_compress.cpp)
 target_include_directories(fuzz_harness PUBLIC ${CMAKE_SOURCE_DIR})

@@ -7,21 +7,9 @@
 #include <cstdint>
 #include <vector>
 
-int FuzzBmp(const uint8_t* data, size_t size);
-int FuzzJpeg(const uint8_t* data, size_t size);
-int FuzzPng(const uint8_t* data, size_t size);
-int FuzzRawBgra(const uint8_t* data, size_t size);
-int FuzzTga(const uint8_t* data, size_t size);
-int FuzzDds(const uint8_t* data, size_t size);
-int FuzzImageChain(const uint8_t* data, size_t size);
-int FuzzArchive(const uint8_t* data, size_t size);
-int FuzzDecompress(const uint8_t* data, size_t size);
-int FuzzWave(const uint8_t* data, size_t size);
-int FuzzWaveConvert(const uint8_t* data, size_t size);
-int FuzzSoundDecoder(const uint8_t* data, size_t size);
-int FuzzStageFile(const uint8_t* data, size_t size);
-int FuzzSaveFile(const uint8_t* data, size_t size);
-int FuzzMovie(const uint8_t* data, size_t size);
+#define FUZZ_TARGET(name, function) int function(const uint8_t* data, size_t size);
+#include "fuzz/targets.def"
+#undef FUZZ_TARGET
 
 using FuzzFunction = int (*)(const uint8_t*, size_t);
 struct FuzzTarget {
@@ -36,3 +24,6 @@ void FuzzSeeds(const char* target, std::vector<FuzzBytes>* out);
 void FuzzImageSeeds(const char* target, std::vector<FuzzBytes>* out);
 void FuzzSoundSeeds(const char* target, std::vector<FuzzBytes>* out);
 void FuzzOtherSeeds(const char* target, std::vector<FuzzBytes>* out);
+// Seeds from the built game data in dataDir (pictures, sounds, music,
+// stages, an archive of stages), as far as the target reads them.
+void FuzzAssetSeeds(const char* target, const char* dataDir, std::vector<FuzzBytes>* out);

@@ -1,4 +1,6 @@
-// quellbore-fuzz-seeds DIR: writes every target's seed corpus to DIR/<target>/.
+// quellbore-fuzz-seeds DIR [DATA]: writes every target's seed corpus to
+// DIR/<target>/: the seeds made in code, and with DATA (the built game data)
+// the real assets each target reads.
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -7,8 +9,8 @@
 #include "fuzz/harness.h"
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: quellbore-fuzz-seeds DIR\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: quellbore-fuzz-seeds DIR [DATA]\n");
         return 2;
     }
     std::string root = argv[1];
@@ -20,6 +22,7 @@ int main(int argc, char** argv) {
         mkdir(dir.c_str(), 0755);
         std::vector<FuzzBytes> seeds;
         FuzzSeeds(targets[i].name, &seeds);
+        if (argc == 3) FuzzAssetSeeds(targets[i].name, argv[2], &seeds);
         for (size_t k = 0; k < seeds.size(); ++k) {
             std::string path = dir + "/seed" + std::to_string(k);
             FILE* f = std::fopen(path.c_str(), "wb");

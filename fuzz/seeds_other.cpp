@@ -140,9 +140,9 @@ void Movies(std::vector<FuzzBytes>* out) {
 
 void FuzzOtherSeeds(const char* target, std::vector<FuzzBytes>* out) {
     std::string t = target;
-    if (t == "archive") Archives(out);
+    if (t == "archive" || t == "packreader") Archives(out);
     if (t == "decompress") Compressed(out);
-    if (t == "stage") Stages(out);
+    if (t == "stage" || t == "stagestream") Stages(out);
     if (t == "save") Saves(out);
     if (t == "movie") Movies(out);
 }

@@ -56,7 +56,7 @@ void FuzzSoundSeeds(const char* target, std::vector<FuzzBytes>* out) {
     std::string t = target;
     if (t == "wave") Waves(out, false);
     if (t == "waveconvert") Waves(out, true);
-    if (t == "sound") {
+    if (t == "sound" || t == "soundload") {
         Waves(out, false);
         Bytes ogg = Vorbis(1, 22050, Sine(1, 22050, 440, 2000, 0.5));
         if (!ogg.empty()) out->push_back(ogg);

@@ -34,6 +34,7 @@ struct AllocState {
     int blockCount;
     uint16_t nextId;
     size_t watchSize;
+    size_t blockLimit;
 };
 AllocState g_Alloc;
 
@@ -105,6 +106,7 @@ void* Fail() {
 
 void* Allocate(size_t size, const char* file, int line) {
     std::lock_guard<std::recursive_mutex> lock(AllocMutex());
+    if (g_Alloc.blockLimit && size > g_Alloc.blockLimit) return nullptr;
     if (size > UINT32_MAX - HeaderSize) return Fail();
     BlockHeader* h = (BlockHeader*)std::malloc(size + HeaderSize);
     if (!h) return Fail();
@@ -233,4 +235,9 @@ int TrackedCheckHeaders() {
         }
     }
     return 0;
+}
+
+void TrackedSetBlockLimit(size_t bytes) {
+    std::lock_guard<std::recursive_mutex> lock(AllocMutex());
+    g_Alloc.blockLimit = bytes;
 }

@@ -100,6 +100,10 @@ void LogMemoryReport();
 int TrackedCheckHeaders();
 // Size whose allocations and releases are logged (0 by default).
 void TrackedSetWatchSize(size_t size);
+// Refuses (null, no report) every block larger than bytes; 0, the start
+// value, lifts the limit. For fuzzing: a header that claims a huge picture
+// then fails at once instead of filling memory.
+void TrackedSetBlockLimit(size_t bytes);
 
 // ---------------------------------------------------------- text bytes
 // Code page the engine treats text in (932: Shift-JIS).

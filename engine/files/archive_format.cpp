@@ -79,6 +79,39 @@ int ArchiveSearchKey(const char* name, size_t nameLength, int codePage, uint8_t*
     return n;
 }
 
+int64_t ArchiveDecodedSize(const uint8_t* in, size_t inSize, uint8_t marker) {
+    uint64_t op = 0;
+    size_t ip = 0;
+    while (ip < inSize) {
+        uint8_t b = in[ip++];
+        if (b != marker) {
+            ++op;
+            continue;
+        }
+        if (ip >= inSize) return -1;
+        uint8_t c = in[ip++];
+        if (c == marker) {
+            ++op;
+            continue;
+        }
+        if (c > marker) --c;
+        uint64_t length = c >> 3;
+        if (c & 4) {
+            if (ip >= inSize) return -1;
+            length |= uint64_t(in[ip++]) << 5;
+        }
+        length += 4;
+        size_t fieldSize = size_t(c & 3) + 1;
+        if (fieldSize > 3 || inSize - ip < fieldSize) return -1;
+        uint64_t distance = 0;
+        for (size_t i = 0; i < fieldSize; ++i) distance |= uint64_t(in[ip + i]) << (8 * i);
+        ip += fieldSize;
+        if (distance + 1 > op) return -1;
+        op += length;
+    }
+    return int64_t(op);
+}
+
 int ArchiveDecompress(const uint8_t* in, size_t inSize, uint8_t marker, uint8_t* out, size_t outSize) {
     size_t ip = 0, op = 0;
     while (ip < inSize) {

@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 
 #include "engine/core/core.h"
 #include "engine/files/files.h"
@@ -65,6 +67,7 @@ struct LookupCache {
     int valid;
     int archive;
     size_t prefixLength;
+    size_t parentLength;       // of the part before the directory's own name
     char prefix[FilePathMax];  // the directory the archive stands for
 };
 LookupCache g_Cache;
@@ -104,18 +107,22 @@ int ReadAt(int fd, void* buffer, size_t size, int64_t offset) {
     return 0;
 }
 
-// Regular files only, for reading.
+// Regular files only, for reading. The open does not block: a FIFO or a
+// device in place of a file is refused by its type, never waited on.
 int OpenPlainFd(const char* path, int64_t* size) {
     int fd;
     do {
-        fd = open(path, O_RDONLY | O_CLOEXEC);
+        fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return -1;
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
+        errno = EINVAL;  // not a file to read
         return -1;
     }
+    int flags = fcntl(fd, F_GETFL);
+    if (flags != -1) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     *size = int64_t(st.st_size);
     return fd;
 }
@@ -123,20 +130,6 @@ int OpenPlainFd(const char* path, int64_t* size) {
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
 char FoldCase(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
-
-// ASCII-case-insensitive prefix test; double-byte characters compared as
-// they are.
-bool PrefixMatches(const char* path, const char* prefix, size_t length) {
-    for (size_t i = 0; i < length; ++i) {
-        if (ArchiveIsLeadByte(932, uint8_t(prefix[i])) && i + 1 < length) {
-            if (path[i] != prefix[i] || path[i + 1] != prefix[i + 1]) return false;
-            ++i;
-            continue;
-        }
-        if (FoldCase(path[i]) != FoldCase(prefix[i])) return false;
-    }
-    return true;
-}
 
 // Absolute, "/"-separated, without "." and "..", letter case kept.
 // Returns the length, or -1 when it does not fit.
@@ -203,23 +196,64 @@ struct DirListing {
 DirListing g_DirCache[DirCacheCount];
 int g_DirCacheNext = 0;
 
+// ASCII letters compared without regard to case; double-byte characters
+// compared as they are.
+bool EqualsIgnoringAsciiCase(const char* a, const char* b, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+        if (ArchiveIsLeadByte(932, uint8_t(b[i])) && i + 1 < length) {
+            if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
+            ++i;
+            continue;
+        }
+        if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+    }
+    return true;
+}
+
+// Names ending in ".ARC" in any letter case.
 bool EndsWithArcExtension(const char* name) {
     size_t n = std::strlen(name);
-    return n > 4 && (std::strcmp(name + n - 4, ".ARC") == 0 || std::strcmp(name + n - 4, ".arc") == 0);
+    return n > 4 && EqualsIgnoringAsciiCase(name + n - 4, ".ARC", 4);
 }
 
-bool ListingHas(const DirListing* entry, const char* name) {
-    if (entry->overflow) return true;  // unknown: let the open decide
-    for (size_t i = 0; i < entry->namesLength; i += std::strlen(entry->names + i) + 1) {
-        if (std::strcmp(entry->names + i, name) == 0) return true;
-    }
-    return false;
+// 1 when name is "<component>.ARC" ignoring ASCII case.
+bool NamesArchiveOf(const char* name, const char* component, size_t length) {
+    return std::strlen(name) == length + 4 && EqualsIgnoringAsciiCase(name, component, length) &&
+           EqualsIgnoringAsciiCase(name + length, ".ARC", 4);
 }
 
-// Which of the two candidate names exist in the directory (bit 0 the
-// first, bit 1 the second); -1 when the directory itself is missing.
-// One stat of the directory while its listing can be trusted.
-int DirectoryHasFiles(const char* directory, const char* first, const char* second) {
+// Of two matching names, the one to use: "<component>.ARC" as written,
+// then ".arc", then the smallest by bytes, so that the choice never
+// depends on the order the directory lists them in.
+bool PreferredName(const char* candidate, const char* best, const char* component, size_t length) {
+    auto rank = [&](const char* name) {
+        if (std::strncmp(name, component, length) != 0) return 2;
+        if (std::strcmp(name + length, ".ARC") == 0) return 0;
+        if (std::strcmp(name + length, ".arc") == 0) return 1;
+        return 2;
+    };
+    int a = rank(candidate), b = rank(best);
+    return a != b ? a < b : std::strcmp(candidate, best) < 0;
+}
+
+// Appends name to out (zero-separated, at most outSize bytes) when it
+// names component's archive; returns the new fill.
+size_t CollectMatches(const char* name, const char* component, size_t length, char* out, size_t fill,
+                      size_t outSize) {
+    if (!NamesArchiveOf(name, component, length)) return fill;
+    size_t n = std::strlen(name) + 1;
+    if (fill + n > outSize) return fill;
+    std::memcpy(out + fill, name, n);
+    return fill + n;
+}
+
+// The file names in directory that stand for component (equal to
+// "<component>.ARC" ignoring ASCII case), zero-separated into out; returns
+// their total length, 0 when there are none, -1 when the directory itself
+// is missing. When the listing cannot be read, the two usual spellings are
+// given for the opens to decide. One stat of the directory while its
+// listing can be trusted.
+int64_t ArchiveNamesIn(const char* directory, const char* component, size_t length, char* out, size_t outSize) {
     struct stat st;
     if (stat(directory, &st) != 0 || !S_ISDIR(st.st_mode)) return -1;
     DirListing* entry = nullptr;
@@ -231,8 +265,7 @@ int DirectoryHasFiles(const char* directory, const char* first, const char* seco
     }
     bool fresh = entry && entry->trusted && entry->device == st.st_dev && entry->inode == st.st_ino &&
                  entry->modified.tv_sec == st.st_mtim.tv_sec && entry->modified.tv_nsec == st.st_mtim.tv_nsec;
-    if (!fresh) {
-        if (std::strlen(directory) >= FilePathMax) return 3;
+    if (!fresh && std::strlen(directory) < FilePathMax) {
         if (!entry) {
             entry = &g_DirCache[g_DirCacheNext];
             g_DirCacheNext = (g_DirCacheNext + 1) % DirCacheCount;
@@ -243,27 +276,48 @@ int DirectoryHasFiles(const char* directory, const char* first, const char* seco
         entry->device = st.st_dev;
         entry->inode = st.st_ino;
         entry->modified = st.st_mtim;
-        DIR* dir = opendir(directory);
-        if (!dir) return 3;  // unreadable listing: let the open decide
-        while (struct dirent* e = readdir(dir)) {
-            if (!EndsWithArcExtension(e->d_name)) continue;
-            size_t length = std::strlen(e->d_name) + 1;
-            if (entry->namesLength + length > DirNamesSize) {
-                entry->overflow = 1;
-                break;
+        if (DIR* dir = opendir(directory)) {
+            while (struct dirent* e = readdir(dir)) {
+                if (!EndsWithArcExtension(e->d_name)) continue;
+                size_t nameLength = std::strlen(e->d_name) + 1;
+                if (entry->namesLength + nameLength > DirNamesSize) {
+                    entry->overflow = 1;
+                    break;
+                }
+                std::memcpy(entry->names + entry->namesLength, e->d_name, nameLength);
+                entry->namesLength += nameLength;
             }
-            std::memcpy(entry->names + entry->namesLength, e->d_name, length);
-            entry->namesLength += length;
+            closedir(dir);
+            entry->used = 1;
+            // A change within the same timestamp tick would go unseen, so
+            // only a listing of a directory unchanged for two seconds is reused.
+            struct timespec now;
+            clock_gettime(CLOCK_REALTIME, &now);
+            entry->trusted = (now.tv_sec - st.st_mtim.tv_sec) > 2;
         }
-        closedir(dir);
-        entry->used = 1;
-        // A change within the same timestamp tick would go unseen, so only
-        // a listing of a directory unchanged for two seconds is reused.
-        struct timespec now;
-        clock_gettime(CLOCK_REALTIME, &now);
-        entry->trusted = (now.tv_sec - st.st_mtim.tv_sec) > 2;
     }
-    return (ListingHas(entry, first) ? 1 : 0) | (ListingHas(entry, second) ? 2 : 0);
+    size_t fill = 0;
+    if (!entry || !entry->used) {
+        // Unreadable listing (or a path too long to keep).
+        for (const char* extension : {".ARC", ".arc"}) {
+            if (fill + length + 5 > outSize) break;
+            std::memcpy(out + fill, component, length);
+            std::memcpy(out + fill + length, extension, 5);
+            fill += length + 5;
+        }
+        return int64_t(fill);
+    }
+    if (entry->overflow) {
+        // Too many archive names to keep: read the directory itself.
+        if (DIR* dir = opendir(directory)) {
+            while (struct dirent* e = readdir(dir)) fill = CollectMatches(e->d_name, component, length, out, fill, outSize);
+            closedir(dir);
+        }
+        return int64_t(fill);
+    }
+    for (size_t i = 0; i < entry->namesLength; i += std::strlen(entry->names + i) + 1)
+        fill = CollectMatches(entry->names + i, component, length, out, fill, outSize);
+    return int64_t(fill);
 }
 
 // --------------------------------------------------------------- archives
@@ -319,6 +373,16 @@ int ReadArchiveHeader(Archive* a) {
     return 0;
 }
 
+// An archive that stands where one is looked for but cannot be used is
+// worth a line; the same one again, open after open, is not.
+char g_LastRejected[FilePathMax];
+
+void LogRejectedArchive(const char* path) {
+    if (std::strcmp(g_LastRejected, path) == 0) return;
+    std::snprintf(g_LastRejected, sizeof g_LastRejected, "%s", path);
+    LogWriteFormat("右記のＡＲＣファイルは読めないため使いません：%s", path);
+}
+
 // Index of the open archive, or -1.
 int OpenArchive(const char* path) {
     for (int i = 0; i < ArchiveSlotCount; ++i) {
@@ -343,6 +407,7 @@ int OpenArchive(const char* path) {
     std::strcpy(a->path, path);
     a->fd = OpenPlainFd(path, &a->fileSize);
     if (a->fd < 0) {
+        if (errno != ENOENT) LogRejectedArchive(path);
         EngineFree(a);
         return -1;
     }
@@ -355,6 +420,7 @@ int OpenArchive(const char* path) {
             if (a->block) EngineFree(a->block);
             close(a->fd);
             EngineFree(a);
+            LogRejectedArchive(path);
             return -1;
         }
     }
@@ -434,8 +500,13 @@ const uint8_t* LookupInArchive(const Archive* a, const char* name) {
 // Which archive stands for a directory of the normalised path, and the
 // rest of the path inside it. -1 when none.
 int FindArchiveFor(const char* path, size_t length, const char** rest) {
+    // The cached archive stands for its directory under the same rule as
+    // the walk: the parent path as the file system spells it, the
+    // directory's own name in any ASCII letter case.
     if (g_Cache.valid && g_Archives[g_Cache.archive] && length > g_Cache.prefixLength + 1 &&
-        path[g_Cache.prefixLength] == '/' && PrefixMatches(path, g_Cache.prefix, g_Cache.prefixLength)) {
+        path[g_Cache.prefixLength] == '/' && std::memcmp(path, g_Cache.prefix, g_Cache.parentLength) == 0 &&
+        EqualsIgnoringAsciiCase(path + g_Cache.parentLength, g_Cache.prefix + g_Cache.parentLength,
+                                g_Cache.prefixLength - g_Cache.parentLength)) {
         ++g_Archives[g_Cache.archive]->refCount;
         *rest = path + g_Cache.prefixLength + 1;
         return g_Cache.archive;
@@ -445,35 +516,36 @@ int FindArchiveFor(const char* path, size_t length, const char** rest) {
         if (path[i] == '/') lastSeparator = i;
     char candidate[FilePathMax + 8];
     char directory[FilePathMax];
+    char names[DirNamesSize + 2 * (FilePathMax + 8)];
     size_t componentStart = 1;
     while (componentStart < lastSeparator) {
         size_t end = componentStart;
         while (end < length && path[end] != '/') ++end;
         if (end == componentStart) break;  // empty component ends the walk
-        // The component's parent directory and the two candidate names.
         size_t parentLength = componentStart > 1 ? componentStart - 1 : 1;
         std::memcpy(directory, path, parentLength);
         directory[parentLength] = 0;
         size_t componentLength = end - componentStart;
-        if (componentLength + 5 > FilePathMax) return -1;
-        std::memcpy(candidate, path, end);
-        char upper[FilePathMax + 8];
-        std::memcpy(upper, path + componentStart, componentLength);
-        std::memcpy(upper + componentLength, ".ARC", 5);
-        char lower[FilePathMax + 8];
-        std::memcpy(lower, path + componentStart, componentLength);
-        std::memcpy(lower + componentLength, ".arc", 5);
-        int exists = DirectoryHasFiles(directory, upper, lower);
-        if (exists < 0) return -1;  // the directory is missing: nothing below exists
-        static const char* const kExtensions[2] = {".ARC", ".arc"};
-        for (int k = 0; k < 2; ++k) {
-            if (!(exists & (1 << k))) continue;
-            std::memcpy(candidate + end, kExtensions[k], 5);
+        if (end + 5 > sizeof candidate) return -1;
+        int64_t fill = ArchiveNamesIn(directory, path + componentStart, componentLength, names, sizeof names);
+        if (fill < 0) return -1;  // the directory is missing: nothing below exists
+        // Try the matching names best first; the first that opens wins.
+        std::memcpy(candidate, path, componentStart);
+        for (;;) {
+            const char* best = nullptr;
+            for (size_t i = 0; i < size_t(fill); i += std::strlen(names + i) + 1) {
+                if (!names[i]) continue;  // tried already
+                if (!best || PreferredName(names + i, best, path + componentStart, componentLength)) best = names + i;
+            }
+            if (!best) break;
+            std::memcpy(candidate + componentStart, best, componentLength + 5);
+            std::memset(const_cast<char*>(best), 0, componentLength + 4);
             int index = OpenArchive(candidate);
             if (index >= 0) {
                 g_Cache.valid = 1;
                 g_Cache.archive = index;
                 g_Cache.prefixLength = end;
+                g_Cache.parentLength = componentStart;
                 std::memcpy(g_Cache.prefix, path, end);
                 g_Cache.prefix[end] = 0;
                 *rest = path + end + 1;
@@ -521,7 +593,11 @@ int OpenArchived(OpenFile* file, int archiveIndex, const char* name) {
     uint32_t stated = ReadU32(packed);
     uint32_t blockSize = ReadU32(packed + 4);
     int result = -1;
-    if (stated == dataSize && blockSize >= uint32_t(ArchiveBlockHeadSize) && blockSize <= packedSize) {
+    // The size is believed only when the packed bytes decode to exactly
+    // that many, so a damaged entry never reserves memory it cannot fill.
+    if (stated == dataSize && blockSize >= uint32_t(ArchiveBlockHeadSize) && blockSize <= packedSize &&
+        ArchiveDecodedSize(packed + ArchiveBlockHeadSize, blockSize - ArchiveBlockHeadSize, packed[8]) ==
+            int64_t(dataSize)) {
         f.buffer = static_cast<uint8_t*>(EngineAlloc(dataSize ? dataSize : 1));
         if (f.buffer) {
             result = ArchiveDecompress(packed + ArchiveBlockHeadSize, blockSize - ArchiveBlockHeadSize, packed[8],

@@ -140,3 +140,7 @@ int ArchiveIsLeadByte(int codePage, uint8_t b);
 // (distance size 3, a reference before the start, too much or too little
 // output, a truncated code).
 int ArchiveDecompress(const uint8_t* in, size_t inSize, uint8_t marker, uint8_t* out, size_t outSize);
+// The number of bytes the stream decodes to, found without writing them;
+// -1 when it is corrupt. A size field is checked against it before any
+// buffer of that size is made.
+int64_t ArchiveDecodedSize(const uint8_t* in, size_t inSize, uint8_t marker);

@@ -940,6 +940,11 @@ int EndSound() {
 
 int SoundCount() { return g_SoundCount; }
 
+int SoundDeleteHandle(int handle) {
+    std::lock_guard<std::recursive_mutex> hold(g_SoundLock);
+    return DeleteSound(handle);
+}
+
 int SoundGetInfo(int handle, SoundInfo* info) {
     std::lock_guard<std::recursive_mutex> hold(g_SoundLock);
     SoundRecord* r = FindSound(handle);

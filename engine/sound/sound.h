@@ -188,6 +188,9 @@ struct SoundInfo {
 };
 int SoundGetInfo(int handle, SoundInfo* info);
 int SoundCount();
+// Deletes one sound (stops it, frees its buffers and data), as the layer's
+// end does for all; -1 for an invalid handle. For tools and harnesses.
+int SoundDeleteHandle(int handle);
 
 // One pass of the sound thread's work (refills every prepared stream).
 void SoundThreadPass();

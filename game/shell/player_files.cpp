@@ -1,6 +1,7 @@
 // Finding the data folder and carrying an old save over to the player's
 // data folder.
 #include "game/shell/player_files.h"
+#include "game/world/regular_file.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -92,7 +93,7 @@ const char* FirstMissingDataFile() {
             std::snprintf(stagePath, sizeof stagePath, "./data/%s.dat", name);
             char path[4096];
             if (ResolveDataPath(stagePath, path, sizeof path) != 0) return stagePath;
-            std::FILE* f = std::fopen(path, "r");
+            std::FILE* f = OpenRegularFileForReading(path);
             if (!f) return stagePath;
             std::fclose(f);
         }

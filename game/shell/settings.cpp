@@ -1,4 +1,5 @@
 #include "game/shell/settings.h"
+#include "game/world/regular_file.h"
 
 #include <cctype>
 #include <cstdio>
@@ -109,13 +110,20 @@ std::string SettingsPath() {
     return std::string(folder) + "/quellbore.ini";
 }
 
+// A settings file is a few lines; more than this is not one.
+constexpr size_t MaxSettingsBytes = 1 << 20;
+
+// Reads a regular file whole (a FIFO in its place is refused, not waited on).
 bool ReadWhole(const std::string& path, std::string* text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream all;
-    all << in.rdbuf();
-    *text = all.str();
-    return true;
+    std::FILE* f = OpenRegularFileForReading(path.c_str());
+    if (!f) return false;
+    text->clear();
+    char chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0 && text->size() < MaxSettingsBytes) text->append(chunk, n);
+    bool ok = !std::ferror(f) && text->size() <= MaxSettingsBytes;
+    std::fclose(f);
+    return ok;
 }
 
 struct Session {
@@ -301,7 +309,10 @@ void ApplySettingsAtStart() {
     EffectVolumePercent = s.effectVolume;
     // Extra controller layouts, in SDL's mapping text, beside the settings.
     std::string mappings = path.substr(0, path.size() - std::strlen("quellbore.ini")) + "gamecontrollerdb.txt";
-    if (std::ifstream(mappings)) SetControllerMappingFile(mappings.c_str());
+    if (std::FILE* f = OpenRegularFileForReading(mappings.c_str())) {
+        std::fclose(f);
+        SetControllerMappingFile(mappings.c_str());
+    }
 }
 
 void UseDefaultSettings() {

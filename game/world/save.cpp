@@ -1,8 +1,15 @@
 #include "game/world/save.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
+
+#include "engine/engine.h"
+#include "game/world/regular_file.h"
 
 namespace {
 
@@ -14,6 +21,31 @@ char SaveTempPath[4096 + 8] = "./data/state0.dat.tmp";
 int LastLoadedStage = 0;
 
 bool InSaveRange(int v) { return v >= 0 && v <= SaveMaxStage; }
+
+const char* Reason(int error) { return error == EINVAL ? "not a regular file" : std::strerror(error); }
+
+// A save that cannot be read is named in the log once until it reads
+// again, since the title asks for it every time it is shown.
+int LoggedReadError = 0;
+
+void LogReadFailure(const char* what, int error) {
+    if (LoggedReadError == error + 1) return;
+    LoggedReadError = error + 1;
+    char line[4096 + 256];
+    std::snprintf(line, sizeof line, "右記のセーブファイルを読めませんでした：%s (%s)", SavePath, what ? what : Reason(error));
+    WriteLogLine(line);
+}
+
+// A failed write goes to the log and to the terminal: the player loses
+// progress and should hear of it.
+void LogWriteFailure(const char* step, int error) {
+    char line[4096 + 256];
+    std::snprintf(line, sizeof line, "右記のセーブファイルに書き込めませんでした：%s (%s: %s)", SavePath, step,
+                  std::strerror(error));
+    WriteLogLine(line);
+    std::fprintf(stderr, "quellbore: the game could not be saved to %s (%s: %s)\n", SavePath, step,
+                 std::strerror(error));
+}
 
 // One value as "%02d" reads it: white space skipped, at most two
 // characters, a sign counting as one.
@@ -28,17 +60,37 @@ bool ReadSaveValue(std::FILE* f, int* out) {
 int* SaveInMemory = nullptr;
 
 // Reads the file now: 1 and the value, 0 when it cannot be read, -1 when it
-// cannot be opened.
+// cannot be opened. Never blocks on a FIFO in the file's place.
 int ReadSaveFile(int* out) {
     if (SaveInMemory) {
         *out = *SaveInMemory;
         return 1;
     }
-    std::FILE* f = std::fopen(SavePath, "r");
-    if (!f) return -1;
+    std::FILE* f = OpenRegularFileForReading(SavePath);
+    if (!f) {
+        // No save yet is the normal start, not a failure.
+        if (errno != ENOENT) LogReadFailure(nullptr, errno);
+        return -1;
+    }
     int ok = ReadSaveValue(f, out) ? 1 : 0;
+    if (!ok) LogReadFailure(std::ferror(f) ? nullptr : "no stage number in it", errno);
+    else LoggedReadError = 0;
     std::fclose(f);
     return ok;
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        ssize_t n = write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            return false;
+        }
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
 }
 
 }  // namespace
@@ -71,7 +123,7 @@ int LoadSave() {
     int value = 0;
     int result = ReadSaveFile(&value);
     if (result < 0) return 0;
-    // A hand-edited file may hold anything; only 0..29 is a stage to continue.
+    // A hand-edited file may hold anything; only 0..30 is a stage to continue.
     if (result == 1) LastLoadedStage = InSaveRange(value) ? value : 0;
     return LastLoadedStage;
 }
@@ -91,15 +143,41 @@ int WriteSave(int index) {
     }
 
     // Write a new file beside the old one and rename it over; a crash or a
-    // full disk then never leaves a torn or empty save.
-    std::FILE* f = std::fopen(SaveTempPath, "wb");
-    if (!f) return -1;
-    bool ok = std::fwrite(record, 1, SaveRecordSize, f) == SaveRecordSize;
-    ok = std::fflush(f) == 0 && ok;
-    ok = fsync(fileno(f)) == 0 && ok;
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok || std::rename(SaveTempPath, SavePath) != 0) {
-        std::remove(SaveTempPath);
+    // full disk then never leaves a torn or empty save. The new file is
+    // made afresh and exclusively: whatever stood at its name (a planted
+    // link included) is removed, never written through.
+    if (unlink(SaveTempPath) != 0 && errno != ENOENT) {
+        LogWriteFailure("remove the old temporary file", errno);
+        return -1;
+    }
+    int fd;
+    do {
+        fd = open(SaveTempPath, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        LogWriteFailure("create", errno);
+        return -1;
+    }
+    const char* step = "write";
+    bool ok = WriteAll(fd, record, SaveRecordSize);
+    if (ok && fsync(fd) != 0) {
+        step = "flush";
+        ok = false;
+    }
+    int error = errno;
+    if (close(fd) != 0 && ok) {
+        step = "close";
+        error = errno;
+        ok = false;
+    }
+    if (ok && std::rename(SaveTempPath, SavePath) != 0) {
+        step = "rename";
+        error = errno;
+        ok = false;
+    }
+    if (!ok) {
+        unlink(SaveTempPath);
+        LogWriteFailure(step, error);
         return -1;
     }
     return 0;

@@ -5,18 +5,20 @@
 #pragma once
 
 constexpr int SaveRecordSize = 4;
-constexpr int SaveMaxStage = 29;
+constexpr int SaveMaxStage = 30;  // the last normal stage
 
 // The saved stage index; 0 when the file cannot be opened. A file that
 // cannot be read returns the value of the previous successful read; a
-// value outside 0..29 reads as 0.
+// value outside 0..30 reads as 0. A save that cannot be read (other than a
+// missing one) is named in the log.
 int LoadSave();
 // Replaces the file with the record of index. The new file is written
 // beside the old one and renamed over it, so a failed write leaves the old
-// file as it was. Returns 0 on success, -1 when nothing was written.
+// file as it was. Returns 0 on success, -1 when nothing was written (then
+// named in the log and on standard error).
 int WriteSave(int index);
 // What the file holds right now (0 when missing, unreadable or outside
-// 0..29); no value kept between calls. The stage intro writes only a
+// 0..30); no value kept between calls. The stage intro writes only a
 // StageIndex above this.
 int ReadSavedStage();
 

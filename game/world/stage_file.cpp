@@ -1,9 +1,12 @@
 #include "game/world/stage_file.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "engine/engine.h"
 #include "game/shell/game_state.h"
+#include "game/world/regular_file.h"
 
 int FileGrid[GridRows][GridCells];
 int FieldGrid[GridRows][GridCells];
@@ -21,24 +24,25 @@ bool IsDigit(int c) { return c >= '0' && c <= '9'; }
 // One value as scanf's "%02d" reads it: white space skipped, then at most
 // two characters, an optional sign counting as one. The character that
 // ends a value is left in the stream. False at the end of the file or on a
-// character that does not start a number.
+// character that does not start a number. The stream is read by one
+// thread only, so without taking its lock for every character.
 bool ReadTwoCharInt(std::FILE* f, int* out) {
     int c;
-    do c = std::getc(f); while (IsSpace(c));
+    do c = getc_unlocked(f); while (IsSpace(c));
     if (c == EOF) return false;
     int width = 2;
     int sign = 1;
     if (c == '-' || c == '+') {
         sign = c == '-' ? -1 : 1;
         --width;
-        c = std::getc(f);
+        c = getc_unlocked(f);
     }
     if (!IsDigit(c)) return false;  // a lone sign or a non-numeric character
     int value = 0;
     while (width > 0 && IsDigit(c)) {
         value = value * 10 + (c - '0');
         --width;
-        if (width > 0) c = std::getc(f);
+        if (width > 0) c = getc_unlocked(f);
         else c = EOF;  // width used up: nothing more belongs to this value
     }
     if (c != EOF) std::ungetc(c, f);
@@ -49,29 +53,27 @@ bool ReadTwoCharInt(std::FILE* f, int* out) {
 }  // namespace
 
 void ClearStageGrids() {
-    for (int r = 0; r < GridRows; ++r) {
-        for (int c = 0; c < GridCells; ++c) {
-            FileGrid[r][c] = 0;
-            FieldGrid[r][c] = 0;
-            TileGrid[r][c] = 0;
-            StageGrid[r][c] = -1;
-        }
-    }
+    // All bits set is -1: no spawn.
+    std::memset(FileGrid, 0, sizeof FileGrid);
+    std::memset(FieldGrid, 0, sizeof FieldGrid);
+    std::memset(TileGrid, 0, sizeof TileGrid);
+    std::memset(StageGrid, 0xFF, sizeof StageGrid);
 }
 
-int ReadStageFileAt(const char* path) {
+int ReadStageStream(std::FILE* f) {
     ClearStageGrids();
-    std::FILE* f = path ? std::fopen(path, "r") : nullptr;
     if (!f) return -1;
 
-    // A header value the file does not hold reads as 0.
+    // As with "%02d", the first value that cannot be read ends the whole
+    // read: a header value the file does not hold reads as 0, and nothing
+    // after it is looked at, so the body never starts off its place.
     int kind = 0, groundRow = 0;
-    if (ReadTwoCharInt(f, &kind)) ReadTwoCharInt(f, &groundRow);
+    bool readOn = ReadTwoCharInt(f, &kind) && ReadTwoCharInt(f, &groundRow);
     GameState.StageKind = kind;
     GameState.GroundRow = groundRow;
 
     int k = 0;
-    while (k / GridCells < GridRows) {
+    while (readOn && k / GridCells < GridRows) {
         int value = 0;
         if (!ReadTwoCharInt(f, &value)) break;
         FileGrid[k / GridCells][k % GridCells] = value;
@@ -86,6 +88,26 @@ int ReadStageFileAt(const char* path) {
             FieldGrid[r][GridCells - 1 - p] = value;
             if (value >= FirstSpawnValue) StageGrid[r][GridCells - 1 - p] = value - FirstSpawnValue;
         }
+    }
+    return k;
+}
+
+int ReadStageFileAt(const char* path) {
+    std::FILE* f = OpenRegularFileForReading(path);
+    if (!f) {
+        int error = errno;
+        ClearStageGrids();
+        char line[512];
+        std::snprintf(line, sizeof line, "右記のステージファイルを読めませんでした：%s (%s)", path ? path : "",
+                      error == EINVAL ? "not a regular file" : std::strerror(error));
+        WriteLogLine(line);
+        return -1;
+    }
+    int k = ReadStageStream(f);
+    if (std::ferror(f)) {
+        char line[512];
+        std::snprintf(line, sizeof line, "右記のステージファイルの途中で読み込みに失敗しました：%s", path);
+        WriteLogLine(line);
     }
     std::fclose(f);
     return k;

@@ -6,6 +6,8 @@
 // two characters ("%02d": a sign counts as one), so "123" reads 12, then 3.
 #pragma once
 
+#include <cstdio>
+
 constexpr int GridRows = 320;
 constexpr int GridCells = 16;
 constexpr int GridValueLimit = GridRows * GridCells;  // 5120 body values
@@ -22,7 +24,10 @@ extern int StageGrid[GridRows][GridCells];  // spawn codes (value - 50), -1 none
 // and the header fields unchanged; a header value the file lacks reads as 0.
 void ReadStageFile(const char* name);
 // The same with a full path (tools, tests). Returns the number of body
-// values read, or -1 when the file cannot be opened.
+// values read, or -1 when the file cannot be opened. A file that cannot be
+// opened or read is named in the log.
 int ReadStageFileAt(const char* path);
+// The same from an open stream (not closed here); -1 for null.
+int ReadStageStream(std::FILE* f);
 // Clears the four grids (StageGrid to -1, the others to 0).
 void ClearStageGrids();

@@ -38,13 +38,13 @@ TEST_F(SaveTest, AMissingFileReadsAsZero) {
     EXPECT_EQ(ReadSavedStage(), 0);
 }
 
-TEST_F(SaveTest, OnlyStagesZeroToTwentyNineAreRead) {
+TEST_F(SaveTest, OnlyStagesZeroToThirtyAreRead) {
     struct Case {
         const char* contents;
         int value;
     } cases[] = {
         {"15 ", 15}, {"7", 7},  {" \n03", 3}, {"123", 12}, {"45 ", 0},
-        {"30", 0},   {"-3", 0}, {"99", 0},    {"+9", 9},
+        {"30", 30}, {"31", 0}, {"-3", 0}, {"99", 0},    {"+9", 9},
     };
     for (const Case& c : cases) {
         dir.Write("data/state0.dat", c.contents);

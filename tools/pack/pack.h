@@ -29,7 +29,15 @@ struct PackEntry {
     std::vector<uint8_t> data;  // filled when asked for
 };
 
-// Reads the archive's table (and the data when withData). The key string
-// is tried first, then the second key. 0, or -1 with a message.
+// Directories nest at most this deep in an archive the reader accepts: a
+// path within the engine's limit has no more components.
+constexpr size_t PackMaxDepth = FilePathMax / 2;
+
+// Reads an archive image's table (and the data when withData). The key
+// string is tried first, then the second key. 0, or -1 with what is wrong
+// in problem ("is damaged", ...) and no entries.
+int PackReadArchiveBytes(const uint8_t* data, size_t size, const char* keyString, bool withData,
+                         std::vector<PackEntry>* entries, std::string* problem);
+// The same for an archive file. 0, or -1 with a message on standard error.
 int PackReadArchive(const std::string& archive, const char* keyString, bool withData,
                     std::vector<PackEntry>* entries);
