@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 
 #include <iconv.h>
 #include <sched.h>
@@ -46,6 +47,15 @@ struct Window {
     int fullscreen = 0;
     int minimumSet = 0;  // the frame size is the window's smallest size
     PlatformFrame frame = {0, 0, 0, 0};
+    // Frames drawn by hand into the window's own surface (no renderer):
+    // where OpenGL is only a software rasteriser, as on a machine without a
+    // graphics driver, that costs a fraction of drawing through it.
+    int useSurface = 0;
+    SDL_Surface* clearedSurface = nullptr;  // the surface whose borders are black
+    int clearedW = 0, clearedH = 0;
+    Uint32 lutSurfaceFormat = 0;            // the colour table below is for these
+    int lutSourceFormat = -1;
+    Uint32 lut[65536];                       // source pixel -> surface pixel
 };
 Window g_Win;
 
@@ -135,6 +145,94 @@ void ReleaseWindow() {
     if (g_Win.renderer) SDL_DestroyRenderer(g_Win.renderer);
     if (g_Win.window) SDL_DestroyWindow(g_Win.window);
     g_Win = Window{};
+}
+
+// True when the renderer draws through an OpenGL that rasterises on the
+// processor (llvmpipe and its kin): every present then costs several
+// threads' work for what a plain copy does.
+bool IsSoftwareGl(SDL_Renderer* renderer) {
+    SDL_RendererInfo info;
+    if (SDL_GetRendererInfo(renderer, &info) != 0 || !info.name) return false;
+    if (std::strncmp(info.name, "opengl", 6) != 0) return false;
+    if (!SDL_GL_GetCurrentContext()) return false;
+    using GetString = const unsigned char* (*)(unsigned int);
+    auto getString = (GetString)SDL_GL_GetProcAddress("glGetString");
+    if (!getString) return false;
+    const char* name = (const char*)getString(0x1F01);  // GL_RENDERER
+    if (!name) return false;
+    for (const char* soft : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast", "SWR"})
+        if (std::strstr(name, soft)) return true;
+    return false;
+}
+
+// The frame scaled by a whole multiple into the window's surface, centred;
+// the borders are made black whenever the surface is new or resized.
+int PresentToSurface(const uint16_t* pixels, int w, int h, int pitch, PlatformPixelFormat format) {
+    SDL_Surface* surface = SDL_GetWindowSurface(g_Win.window);
+    if (!surface || surface->w <= 0 || surface->h <= 0) return -1;
+    const int bytes = surface->format->BytesPerPixel;
+    if (bytes != 4 && bytes != 2) return -1;
+    if (g_Win.lutSurfaceFormat != surface->format->format || g_Win.lutSourceFormat != (int)format) {
+        for (int p = 0; p < 65536; ++p) {
+            int r, g, b;
+            if (format == PlatformPixelR5G6B5) {
+                r = (p >> 11) & 31;
+                g = (p >> 5) & 63;
+                b = p & 31;
+                g = (g << 2) | (g >> 4);
+            } else {
+                r = (p >> 10) & 31;
+                g = (p >> 5) & 31;
+                b = p & 31;
+                g = (g << 3) | (g >> 2);
+            }
+            g_Win.lut[p] = SDL_MapRGB(surface->format, (Uint8)((r << 3) | (r >> 2)), (Uint8)g,
+                                      (Uint8)((b << 3) | (b >> 2)));
+        }
+        g_Win.lutSurfaceFormat = surface->format->format;
+        g_Win.lutSourceFormat = (int)format;
+        g_Win.clearedSurface = nullptr;
+    }
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return -1;
+    bool cleared = false;
+    if (g_Win.clearedSurface != surface || g_Win.clearedW != surface->w || g_Win.clearedH != surface->h) {
+        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+        cleared = true;
+        g_Win.clearedSurface = surface;
+        g_Win.clearedW = surface->w;
+        g_Win.clearedH = surface->h;
+    }
+    SdlPictureRect fit = SdlFitWhole(w, h, surface->w, surface->h);
+    const int scale = fit.w / w;
+    uint8_t* base = (uint8_t*)surface->pixels;
+    for (int y = 0; y < h && scale > 0; ++y) {
+        const uint16_t* src = pixels + (size_t)y * pitch;
+        uint8_t* row = base + (size_t)(fit.y + y * scale) * surface->pitch + (size_t)fit.x * bytes;
+        if (bytes == 4) {
+            Uint32* out = (Uint32*)row;
+            for (int x = 0; x < w; ++x)
+                for (int k = 0; k < scale; ++k) *out++ = g_Win.lut[src[x]];
+        } else {
+            Uint16* out = (Uint16*)row;
+            for (int x = 0; x < w; ++x)
+                for (int k = 0; k < scale; ++k) *out++ = (Uint16)g_Win.lut[src[x]];
+        }
+        for (int k = 1; k < scale; ++k) std::memcpy(row + (size_t)k * surface->pitch, row, (size_t)fit.w * bytes);
+    }
+    // A window smaller than the picture: shrunk by nearest neighbour.
+    for (int dy = 0; dy < fit.h && scale == 0; ++dy) {
+        const uint16_t* src = pixels + (size_t)((long long)dy * h / fit.h) * pitch;
+        uint8_t* row = base + (size_t)(fit.y + dy) * surface->pitch + (size_t)fit.x * bytes;
+        for (int dx = 0; dx < fit.w; ++dx) {
+            Uint32 c = g_Win.lut[src[(long long)dx * w / fit.w]];
+            if (bytes == 4) ((Uint32*)row)[dx] = c; else ((Uint16*)row)[dx] = (Uint16)c;
+        }
+    }
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    // The whole surface after a clear, else only the picture.
+    if (cleared) return SDL_UpdateWindowSurface(g_Win.window) == 0 ? 0 : -1;
+    SDL_Rect area = {fit.x, fit.y, fit.w, fit.h};
+    return SDL_UpdateWindowSurfaceRects(g_Win.window, &area, 1) == 0 ? 0 : -1;
 }
 
 }  // namespace
@@ -269,20 +367,33 @@ int PlatformCreateWindow(const char* caption, int iconId, int x, int y, int clie
         SDL_DestroyWindow(window);
         return -1;
     }
+    // A software OpenGL draws each frame on the processor's threads; the
+    // window's own surface does the same job for a fraction of it. A
+    // renderer the player named (SDL_RENDER_DRIVER) is kept.
+    const bool surfaceOnly = !SDL_getenv("SDL_RENDER_DRIVER") && IsSoftwareGl(renderer);
+    if (surfaceOnly) {
+        SDL_DestroyRenderer(renderer);
+        renderer = nullptr;
+        // The surface itself must not be drawn through OpenGL either.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    }
     g_Win = Window{};
     g_Win.window = window;
     g_Win.renderer = renderer;
+    g_Win.useSurface = surfaceOnly ? 1 : 0;
     g_Win.id = SDL_GetWindowID(window);
     SDL_RendererInfo info;
-    if (SDL_GetRendererInfo(renderer, &info) == 0) {
+    if (renderer && SDL_GetRendererInfo(renderer, &info) == 0) {
         // The software renderer claims nothing it can keep: it never waits.
         g_Win.vsync = (info.flags & SDL_RENDERER_PRESENTVSYNC) && info.name &&
                       std::strcmp(info.name, "software") != 0;
         g_Win.vsyncCapable = g_Win.vsync;
     }
     PlatformSetWindowIcon(iconId);
-    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-    SDL_RenderClear(renderer);
+    if (renderer) {
+        SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+        SDL_RenderClear(renderer);
+    }
     g_Pending.count = 0;
     UpdateFrame();
     return 0;
@@ -395,6 +506,7 @@ int PlatformPollEvent(PlatformEvent* event) {
                 UpdateActive();
                 break;
             case SDL_WINDOWEVENT_EXPOSED:
+                g_Win.clearedSurface = nullptr;  // the borders are drawn again with the next frame
                 PushPending(PlatformEventPaint);
                 break;
             case SDL_WINDOWEVENT_SIZE_CHANGED:
@@ -412,8 +524,19 @@ int PlatformPollEvent(PlatformEvent* event) {
 // ----------------------------------------------------------------- display
 
 int PlatformPresent(const uint16_t* pixels, int w, int h, int pitch, PlatformPixelFormat format) {
-    if (!g_Win.renderer || !pixels || w <= 0 || h <= 0 || pitch < w) return -1;
+    if ((!g_Win.renderer && !g_Win.useSurface) || !pixels || w <= 0 || h <= 0 || pitch < w) return -1;
     if (w > 16384 || h > 16384) return -1;
+    if (format != PlatformPixelR5G6B5 && format != PlatformPixelX1R5G5B5) return -1;
+    if (g_Win.useSurface) {
+        if (!g_Win.minimumSet) {
+            SDL_SetWindowMinimumSize(g_Win.window, w, h);
+            g_Win.minimumSet = 1;
+        }
+        if (PresentToSurface(pixels, w, h, pitch, format) != 0) return -1;
+        g_Win.presentedSinceWait = 1;
+        g_Win.lastPresentNs = MonotonicNs();
+        return 0;
+    }
     Uint32 sdlFormat;
     if (format == PlatformPixelR5G6B5)
         sdlFormat = SDL_PIXELFORMAT_RGB565;
