@@ -119,14 +119,16 @@ void CoreLogSystemInformation() {
         std::snprintf(line, sizeof line, "ＣＰＵベンダ：%s\n", info.cpuVendor);
         LogWrite(line);
         LogWriteFormat("ＣＰＵ名：%s", info.cpuName);
-        // Cycles over 100 ms of the timer, busy-waiting.
+        // Cycles over a stretch of the timer (the backend's probe length),
+        // busy-waiting.
         // (The poll caps only guard a clock that never moves.)
         uint32_t begin = PlatformTickMs();
         for (long polls = 0; polls < 100000000L && PlatformTickMs() == begin; ++polls) {
         }
         begin = PlatformTickMs();
         uint64_t cycles0 = PlatformCycleCounter();
-        for (long polls = 0; polls < 400000000L && PlatformTickMs() - begin < 100; ++polls) {
+        const uint32_t probeMs = (uint32_t)PlatformSpeedProbeMs();
+        for (long polls = 0; polls < 400000000L && PlatformTickMs() - begin < probeMs; ++polls) {
         }
         uint32_t elapsed = PlatformTickMs() - begin;
         uint64_t cycles = PlatformCycleCounter() - cycles0;

@@ -216,7 +216,8 @@ int InitGraphics() {
     if (MakeScreenImage() != 0) return -1;
     g_TransparentKeyEnabled = g_Screen.colourBits != 8;
 
-    g_Screen.framePeriod = MeasureFramePeriod();
+    long long knownPeriod = PlatformKnownFramePeriodUs();
+    g_Screen.framePeriod = knownPeriod > 0 ? knownPeriod : MeasureFramePeriod();
     g_Screen.lastBlankTime = 0;
     g_Screen.presentVSync = 1;  // as the window was made
     g_Screen.presentedOnce = 0;

@@ -130,6 +130,11 @@ int PlatformPresent(const uint16_t* pixels, int w, int h, int pitch,
 int PlatformRefreshRate();
 // Blocks until the start of the next vertical blank, real or paced.
 void PlatformWaitVerticalBlank();
+// The display's frame period in microseconds when the backend knows it
+// without watching blanks go by, else 0 (the engine then measures it).
+long long PlatformKnownFramePeriodUs();
+// How many milliseconds the start-up's processor-speed probe may spin.
+int PlatformSpeedProbeMs();
 // Blocks until the next boundary of an hz grid on the platform's own clock,
 // as a display of that rate would, whatever the real display does.
 void PlatformWaitPacedBlank(int hz);

@@ -337,6 +337,11 @@ void WaitGrid(uint64_t rate) {
 }
 }  // namespace
 
+// The virtual clock keeps the start-up's course its recorded runs were made
+// with: the period is measured and the speed probe runs its full length.
+long long PlatformKnownFramePeriodUs() { return 0; }
+int PlatformSpeedProbeMs() { return 100; }
+
 void PlatformWaitVerticalBlank() { WaitGrid(g_Desktop.refresh > 0 ? (uint64_t)g_Desktop.refresh : 60u); }
 
 void PlatformWaitPacedBlank(int hz) { WaitGrid(hz > 0 ? (uint64_t)hz : 60u); }

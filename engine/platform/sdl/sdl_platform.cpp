@@ -595,6 +595,16 @@ void SleepToGrid(long long origin, long long period) {
 }
 }  // namespace
 
+// Blanks here come from the refresh rate or the 60 Hz grid that stands in
+// for an unknown one, so watching them would only find that period again.
+long long PlatformKnownFramePeriodUs() {
+    int rate = PlatformRefreshRate();
+    return 1000000LL / (rate > 0 ? rate : 60);
+}
+
+// A real clock gives the processor's speed within a few percent in 10 ms.
+int PlatformSpeedProbeMs() { return 10; }
+
 void PlatformWaitPacedBlank(int hz) {
     if (hz <= 0) hz = 60;
     SleepToGrid(g_Sdl.gridOriginNs, 1000000000LL / hz);
