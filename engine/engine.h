@@ -77,6 +77,10 @@ int LoadImageFile(const char* path, int noTexture = 0);
 int SetTransparentColor(int r, int g, int b);
 int DrawImageRect(int x, int y, int srcX, int srcY, int width, int height,
                   int image, int transparent, int mirror);
+// 1 when the image is at least width x height pixels and every pixel of it
+// is drawn (none keyed out, no alpha of its own): drawing it over that area
+// hides whatever was there. 0 otherwise, or for an invalid handle.
+int IsImageOpaqueOver(int image, int width, int height);
 
 // ----------------------------------------------------------------- text
 int SetTextFace(const char* name, int charSet);

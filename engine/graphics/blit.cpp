@@ -231,6 +231,15 @@ int ClampInt(long long v, int lo, int hi) {
 
 }  // namespace
 
+int IsImageOpaqueOver(int image, int width, int height) {
+    ImageRecord* record = GetImage(image);
+    if (!record || !record->valid || record->hasAlpha) return 0;
+    if (record->width < width || record->height < height) return 0;
+    if (!g_TransparentKeyEnabled) return 1;  // nothing is keyed out at all
+    if (!PrepareImageBlit(record)) return 0;
+    return record->blitOpaque ? 1 : 0;
+}
+
 int DrawImageRect(int x, int y, int srcX, int srcY, int width, int height, int image,
                   int transparent, int mirror) {
     ImageRecord* record = nullptr;

@@ -86,6 +86,10 @@ void DrawSprite(int slot, int x, int y, int srcX, int srcY, int w, int h) {
     DrawImageRect(x, y, srcX, srcY, w, h, ImageSlots[slot], 1, 0);
 }
 
+bool SpriteCovers(int slot, int w, int h) {
+    return ValidSlot(slot, GameImageSlotCount) && IsImageOpaqueOver(ImageSlots[slot], w, h) == 1;
+}
+
 void PlaySound(int slot) {
     if (AssetObservers.playSound) AssetObservers.playSound(slot);
     if (!ValidSlot(slot, SoundSlotCount)) return;

@@ -80,6 +80,9 @@ void LoadAllAssets();
 // Draws the w x h rectangle at (srcX, srcY) of the slot's picture at
 // screen (x, y), black transparent, unmirrored.
 void DrawSprite(int slot, int x, int y, int srcX, int srcY, int w, int h);
+// True when the slot's picture is at least w x h and fully opaque, so that
+// drawing it there hides everything under it.
+bool SpriteCovers(int slot, int w, int h);
 // Plays the effect once from its start, in the background.
 void PlaySound(int slot);
 // Stops all music, then plays the piece looped from its start.

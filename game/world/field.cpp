@@ -125,7 +125,9 @@ void DrawFieldBackground(int scrollX) {
     int fillColumn = 0;
     int layers[3] = {};
     bool hasLayers = BackgroundSet(GameState.StageKind, &fillColumn, layers);
-    FillScreenWithTile(fillColumn, 0);
+    // The far layer is drawn whole at the origin: when it is opaque, the
+    // fill beneath it would never be seen.
+    if (!hasLayers || !SpriteCovers(layers[0], 256, 256)) FillScreenWithTile(fillColumn, 0);
     if (hasLayers) {
         DrawLayerAt(layers[0], 0, scrollX);
         DrawLayerAt(layers[1], 4, scrollX);
