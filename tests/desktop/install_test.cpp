@@ -4,6 +4,8 @@
 // its title and keeps its files under the player's (temporary) home.
 #include <gtest/gtest.h>
 
+#include "tests/support/files.h"
+
 #include <png.h>
 
 #include <algorithm>
@@ -29,18 +31,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const char AppId[] = "io.github.quellbore.Quellbore";
-
-std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
-
-bool OnPath(const char* tool) {
-    std::string command = std::string("command -v ") + tool + " >/dev/null 2>&1";
-    return std::system(command.c_str()) == 0;
-}
 
 // Runs a shell command; its exit status, its output in *output.
 int Shell(const std::string& command, std::string* output) {
@@ -87,7 +77,7 @@ int Installed::installStatus = -1;
 
 // Width and height from a PNG's header.
 bool PngSize(const fs::path& path, int* width, int* height) {
-    std::string bytes = Read(path);
+    std::string bytes = ReadFile(path);
     if (bytes.size() < 24 || bytes.compare(1, 3, "PNG") != 0) return false;
     auto be = [&](int at) {
         return (int)((unsigned char)bytes[at] << 24 | (unsigned char)bytes[at + 1] << 16 |
@@ -117,8 +107,8 @@ TEST_F(Installed, PutsEveryFileInItsPlaceAndTheValidatorsAcceptThem) {
     fs::path metainfo = prefix / "share/metainfo" / (std::string(AppId) + ".metainfo.xml");
     ASSERT_TRUE(fs::exists(desktop));
     ASSERT_TRUE(fs::exists(metainfo));
-    EXPECT_NE(Read(desktop).find(std::string("Icon=") + AppId), std::string::npos);
-    EXPECT_NE(Read(metainfo).find(std::string(AppId) + ".desktop"), std::string::npos);
+    EXPECT_NE(ReadFile(desktop).find(std::string("Icon=") + AppId), std::string::npos);
+    EXPECT_NE(ReadFile(metainfo).find(std::string(AppId) + ".desktop"), std::string::npos);
 
     std::string out;
     if (OnPath("desktop-file-validate")) {
@@ -232,7 +222,7 @@ uint32_t Be32(const std::string& b, size_t at) {
 // Xvfb's screen file (-fbdir) is an XWD image: a big-endian header, a
 // colour map, then the pixels (32 bits per pixel at depth 24).
 bool ReadXwd(const fs::path& path, Screen* screen) {
-    std::string b = Read(path);
+    std::string b = ReadFile(path);
     if (b.size() < 100) return false;
     uint32_t headerSize = Be32(b, 0), width = Be32(b, 16), height = Be32(b, 20), byteOrder = Be32(b, 28);
     uint32_t bitsPerPixel = Be32(b, 44), bytesPerLine = Be32(b, 48), colours = Be32(b, 76);
@@ -414,12 +404,12 @@ TEST_F(Installed, RunsFromAnotherFolderDrawsItsTitleAndKeepsItsFilesUnderHome) {
     fs::path shot = fs::path(QUELLBORE_BUILD_DIR) / "test-output" / "installed-title.png";
     fs::create_directories(shot.parent_path());
     if (screen.width) WritePng(screen, shot);
-    EXPECT_GE(colours, 16) << "the title is drawn; see " << shot << "\n" << Read(root / "game.err");
+    EXPECT_GE(colours, 16) << "the title is drawn; see " << shot << "\n" << ReadFile(root / "game.err");
     EXPECT_GT(lit, 400 * 400 / 2);
 
     // "option", "yes": the save is written again, under home.
     fs::path save = home / ".local/share/quellbore/state0.dat";
-    EXPECT_EQ(Read(save), std::string("07 \0", 4)) << "the old save is carried over at start-up";
+    EXPECT_EQ(ReadFile(save), std::string("07 \0", 4)) << "the old save is carried over at start-up";
     bool pressed = false;
     {
         FakeKeys keys;
@@ -431,19 +421,19 @@ TEST_F(Installed, RunsFromAnotherFolderDrawsItsTitleAndKeepsItsFilesUnderHome) {
     }
     if (pressed) {
         auto saved = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (Read(save) != std::string("00 \0", 4) && std::chrono::steady_clock::now() < saved)
+        while (ReadFile(save) != std::string("00 \0", 4) && std::chrono::steady_clock::now() < saved)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        EXPECT_EQ(Read(save), std::string("00 \0", 4)) << "the deleted save is written under home";
+        EXPECT_EQ(ReadFile(save), std::string("00 \0", 4)) << "the deleted save is written under home";
     }
 
     kill(game, SIGTERM);
-    EXPECT_EQ(WaitFor(game, 20), 0) << Read(root / "game.err");
+    EXPECT_EQ(WaitFor(game, 20), 0) << ReadFile(root / "game.err");
     kill(server, SIGTERM);
     WaitFor(server, 10);
 
     EXPECT_TRUE(fs::is_empty(elsewhere)) << "nothing is written into the working folder";
-    EXPECT_NE(Read(log).find("Alloc memory dump"), std::string::npos) << "the log is under home";
-    EXPECT_EQ(Read(oldSave), std::string("07 \0", 4)) << "and left where it was";
+    EXPECT_NE(ReadFile(log).find("Alloc memory dump"), std::string::npos) << "the log is under home";
+    EXPECT_EQ(ReadFile(oldSave), std::string("07 \0", 4)) << "and left where it was";
     std::set<std::string> written;
     for (const auto& entry : fs::recursive_directory_iterator(prefix / "share/quellbore"))
         written.insert(entry.path().filename().string());

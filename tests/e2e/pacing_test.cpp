@@ -19,6 +19,7 @@
 #include "engine/platform/platform.h"
 #include "game/shell/entry.h"
 #include "game/shell/game_state.h"
+#include "tests/support/files.h"
 
 namespace fs = std::filesystem;
 
@@ -97,13 +98,6 @@ TEST(FramePacing, SleepingToATickLandsOnItExactly) {
 }
 
 // ------------------------------------------------ refresh rates via the runner
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
-
 long long Field(const std::string& line, const std::string& key) {
     std::smatch m;
     if (!std::regex_search(line, m, std::regex("\"" + key + "\":(-?[0-9]+)"))) return -1;

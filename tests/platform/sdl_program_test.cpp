@@ -3,6 +3,8 @@
 // ends cleanly when the system asks it to.
 #include <gtest/gtest.h>
 
+#include "tests/support/files.h"
+
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -19,13 +21,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
 
 // The player's folders (save, log) lie under home; stderr goes to errors.
 pid_t Start(const fs::path& program, const fs::path& workDir, const fs::path& runtimeDir,

@@ -4,6 +4,8 @@
 // a signal or a core dump; the save is left as it was either way.
 #include <gtest/gtest.h>
 
+#include "tests/support/files.h"
+
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -21,18 +23,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
-
-bool OnPath(const char* tool) {
-    std::string command = std::string("command -v ") + tool + " >/dev/null 2>&1";
-    return std::system(command.c_str()) == 0;
-}
 
 // An X server on a free display of its own.
 struct Xvfb {
