@@ -182,6 +182,10 @@ TEST_F(SdlXvfb, SigtermAndSigintEndWithZeroTheLogFinishedAndTheWindowRemembered)
         ASSERT_GT(game, 0);
         ASSERT_TRUE(Running()) << Log();
         if (xdotool && sig == SIGTERM) {
+            // Resized only once the game runs its loop (its first frame is
+            // shown), so that the size comes after the game's own.
+            for (int i = 0; i < 100 && Log().find("最初の画面を表示しました") == std::string::npos; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
             std::string id = Xdotool("search --sync --name Quellbore");
             ASSERT_FALSE(id.empty());
             id = id.substr(0, id.find('\n'));
