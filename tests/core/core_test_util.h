@@ -14,18 +14,19 @@
 #include "engine/engine.h"
 #include "engine/platform/headless/headless.h"
 #include "engine/platform/platform.h"
+#include "tests/support/temp_folder.h"
 
 // Runs each test in a fresh directory over a freshly reset headless backend.
 class CoreTest : public ::testing::Test {
 protected:
     std::filesystem::path dir;
+    TempFolder folder{"quellbore-core-"};
     std::filesystem::path previous;
 
     void SetUp() override {
         previous = std::filesystem::current_path();
-        char name[] = "/tmp/quellbore-core-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir = name;
+        ASSERT_FALSE(folder.path.empty());
+        dir = folder.path;
         std::filesystem::current_path(dir);
         HeadlessReset();
         g_Window.scaleX = g_Window.scaleY = 0;
@@ -34,8 +35,6 @@ protected:
         EngineEnd();
         EngineSetInactivePassHook(nullptr);
         std::filesystem::current_path(previous);
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
         HeadlessReset();
     }
     std::string Log() const { return ReadFile(dir / "Log.txt"); }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/engine.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -30,8 +31,9 @@ bool IsFolder(const std::string& path) {
 }  // namespace
 
 TEST(UserFolders, VariablesWinDefaultsFallBelowHomeAndFoldersAreMade) {
-    char root[] = "/tmp/quellbore-folders-XXXXXX";
-    ASSERT_NE(mkdtemp(root), nullptr);
+    TempFolder folder("quellbore-folders-");
+    ASSERT_FALSE(folder.path.empty());
+    const char* root = folder.path.c_str();
     std::string home = std::string(root) + "/home";
     EnvSet h("HOME", home.c_str());
     EnvSet d("XDG_DATA_HOME", (std::string(root) + "/data/").c_str());
@@ -54,5 +56,4 @@ TEST(UserFolders, VariablesWinDefaultsFallBelowHomeAndFoldersAreMade) {
         EnvSet noHome("HOME", nullptr);
         EXPECT_EQ(GetUserFolder(UserFolderConfig, out, sizeof out), -1);
     }
-    std::filesystem::remove_all(root);
 }

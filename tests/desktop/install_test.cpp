@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 
 #include <png.h>
 
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -45,6 +47,7 @@ int Shell(const std::string& command, std::string* output) {
 }
 
 struct Installed : ::testing::Test {
+    static inline std::optional<TempFolder> folder;
     static fs::path root, prefix;
     static std::string installLog;
     static int installStatus;
@@ -54,18 +57,15 @@ struct Installed : ::testing::Test {
         // system libraries (SDL, X) keep memory until exit; the engine's own
         // leaks are checked by the other suites.
         setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-        char name[] = "/tmp/quellbore-install-XXXXXX";
-        if (!mkdtemp(name)) return;
-        root = name;
+        folder.emplace("quellbore-install-");
+        if (folder->path.empty()) return;
+        root = folder->path;
         prefix = root / "prefix";
         installStatus = Shell("cmake --install '" + std::string(QUELLBORE_BUILD_DIR) + "' --prefix '" +
                                 prefix.string() + "'",
                             &installLog);
     }
-    static void TearDownTestSuite() {
-        std::error_code ec;
-        if (!root.empty()) fs::remove_all(root, ec);
-    }
+    static void TearDownTestSuite() { folder.reset(); }
     void SetUp() override {
         if (!fs::exists(fs::path(QUELLBORE_BUILD_DIR) / "quellbore")) GTEST_SKIP() << "quellbore is not built";
         ASSERT_EQ(installStatus, 0) << installLog;

@@ -14,23 +14,22 @@
 #include "game/shell/assets.h"
 #include "game/shell/player_files.h"
 #include "game/world/save.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 struct PlayerFilesTest : ::testing::Test {
+    TempFolder folder{"quellbore-files-"};
     fs::path dir;
     void SetUp() override {
-        char name[] = "/tmp/quellbore-files-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir = name;
+        ASSERT_FALSE(folder.path.empty());
+        dir = folder.path;
     }
     void TearDown() override {
         SetDataFolder(nullptr);
         SetSaveFilePath(nullptr);
-        std::error_code ec;
-        fs::remove_all(dir, ec);
     }
     static void Write(const fs::path& path, const std::string& bytes) {
         fs::create_directories(path.parent_path());

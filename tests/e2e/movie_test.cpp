@@ -19,6 +19,7 @@
 
 #include "game/shell/movie.h"
 #include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -32,21 +33,17 @@ const std::string Build = QUELLBORE_BUILD_DIR;
 
 class MovieTest : public ::testing::Test {
 protected:
+    TempFolder folder{"quellbore-movie-"};
     fs::path dir;
     std::string out, err;
 
     void SetUp() override {
-        char name[] = "/tmp/quellbore-movie-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir = name;
+        ASSERT_FALSE(folder.path.empty());
+        dir = folder.path;
         // The built data, linked; the save file of the run its own.
         fs::create_directories(dir / "data");
         for (const auto& e : fs::directory_iterator(QUELLBORE_DATA_DIR))
             if (e.path().filename() != "state0.dat") fs::create_symlink(e.path(), dir / "data" / e.path().filename());
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
     }
     int Sim(const std::string& args) {
         std::string cmd = "cd '" + dir.string() + "' && '" + Build + "/quellbore-sim' --dir '" + dir.string() + "' " +

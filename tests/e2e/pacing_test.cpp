@@ -20,6 +20,7 @@
 #include "game/shell/entry.h"
 #include "game/shell/game_state.h"
 #include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -105,9 +106,9 @@ long long Field(const std::string& line, const std::string& key) {
 }
 
 TEST(FramePacing, SixtyGameFramesASecondOnEveryDisplay) {
-    char name[] = "/tmp/quellbore-pacing-XXXXXX";
-    ASSERT_NE(mkdtemp(name), nullptr);
-    const fs::path dir = name;
+    TempFolder folder("quellbore-pacing-");
+    ASSERT_FALSE(folder.path.empty());
+    const fs::path dir = folder.path;
     const std::string sim = std::string(QUELLBORE_BUILD_DIR) + "/quellbore-sim";
     // Walking right through the title's menu into a stage and on.
     std::ofstream(dir / "in.txt") << "60 enter\n200-700 right\n300-310 z\n";
@@ -127,8 +128,6 @@ TEST(FramePacing, SixtyGameFramesASecondOnEveryDisplay) {
         for (int f = 100; f + 60 <= 700; f += 60)
             EXPECT_NEAR((double)(ticks[f + 60] - ticks[f]), 1000.0, 17.0) << hz << " Hz, frame " << f;
     }
-    std::error_code ec;
-    fs::remove_all(dir, ec);
 }
 
 }  // namespace

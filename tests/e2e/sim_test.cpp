@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 #include <regex>
 #include <sstream>
 #include <string>
@@ -32,17 +33,13 @@ long long Field(const std::string& line, const std::string& key) {
 
 class SimTest : public ::testing::Test {
 protected:
+    TempFolder folder{"quellbore-sim-"};
     std::filesystem::path dir;
     std::string errors;
 
     void SetUp() override {
-        char name[] = "/tmp/quellbore-sim-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir = name;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
+        ASSERT_FALSE(folder.path.empty());
+        dir = folder.path;
     }
     void Write(const char* name, const std::string& text) { std::ofstream(dir / name, std::ios::binary) << text; }
     // Runs the sim in dir with the arguments; returns its exit code.

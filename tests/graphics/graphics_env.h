@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "engine/engine.h"
@@ -19,11 +20,9 @@
 class EngineEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        char pattern[] = "/tmp/quellbore-graphics-XXXXXX";
-        const char* dir = mkdtemp(pattern);
-        ASSERT_NE(dir, nullptr);
-        directory_ = dir;
-        ASSERT_EQ(chdir(dir), 0);
+        folder_.emplace("quellbore-graphics-");
+        ASSERT_FALSE(folder_->path.empty());
+        ASSERT_EQ(chdir(folder_->path.c_str()), 0);
         HeadlessReset();
         SetWindowCaption("graphics test");
         ChangeWindowMode(1);
@@ -33,11 +32,14 @@ public:
     }
     void TearDown() override {
         EngineEnd();
-        if (!RemoveTree(directory_)) std::fprintf(stderr, "could not remove %s\n", directory_.c_str());
+        std::string path = folder_->path;
+        folder_.reset();
+        if (std::filesystem::exists(path)) std::fprintf(stderr, "could not remove %s\n", path.c_str());
     }
 
 private:
-    std::string directory_;
+    // Made in SetUp, removed in TearDown once the engine has ended.
+    std::optional<TempFolder> folder_;
 };
 
 // The screen pixel at (x, y) of the back screen.

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -16,6 +17,7 @@
 #include "engine/input/input.h"
 #include "engine/platform/headless/headless.h"
 #include "engine/platform/sdl/sdl_keymap.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -31,14 +33,15 @@ enum { DikEscape = 1, DikEnter = 28, DikZ = 44, DikX = 45, DikLeft = 203, DikKey
 // One engine for the whole program, started in a directory of its own.
 class InputTest : public ::testing::Test {
 protected:
+    static inline std::optional<TempFolder> folder;
     static std::filesystem::path dir, previous;
     static bool started;
 
     static void SetUpTestSuite() {
         previous = std::filesystem::current_path();
-        char name[] = "/tmp/quellbore-input-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir = name;
+        folder.emplace("quellbore-input-");
+        ASSERT_FALSE(folder->path.empty());
+        dir = folder->path;
         std::filesystem::current_path(dir);
         HeadlessReset();
         SetWindowCaption("Quellbore Ver 1.01");
@@ -50,8 +53,7 @@ protected:
     static void TearDownTestSuite() {
         if (started) EngineEnd();
         std::filesystem::current_path(previous);
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
+        folder.reset();
         HeadlessReset();
     }
     void SetUp() override {

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_folder.h"
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -112,16 +114,11 @@ std::string ReadText(const std::string& path) {
 
 class HostileArchives : public ::testing::Test {
 protected:
+    TempFolder folder{"qbpack"};
     std::string dir;
     void SetUp() override {
-        char pattern[] = "/tmp/qbpackXXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override {
-        std::string command = "rm -rf '" + dir + "'";
-        if (std::system(command.c_str()) != 0) {
-        }
+        ASSERT_FALSE(folder.path.empty());
+        dir = folder.path;
     }
     std::string Write(const Bytes& b) {
         std::string path = dir + "/hostile.ARC";

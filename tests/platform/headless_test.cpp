@@ -15,6 +15,7 @@
 #include "engine/platform/common/linux_system.h"
 #include "engine/platform/headless/headless.h"
 #include "engine/platform/platform.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -274,8 +275,9 @@ TEST_F(Headless, SimulatedSecondInstanceIsRefused) {
 }
 
 TEST(LinuxSystem, LockFileIsHeldAgainstOtherProcesses) {
-    char dir[] = "/tmp/quellbore-lock-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
+    TempFolder folder("quellbore-lock-");
+    ASSERT_FALSE(folder.path.empty());
+    const char* dir = folder.path.c_str();
     const char* previous = std::getenv("XDG_RUNTIME_DIR");
     std::string saved = previous ? previous : "";
     setenv("XDG_RUNTIME_DIR", dir, 1);

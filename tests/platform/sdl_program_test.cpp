@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 
 #include <chrono>
 #include <csignal>
@@ -69,9 +70,9 @@ bool WaitForText(const fs::path& file, const char* text, int seconds) {
 TEST(SdlProgram, RunsUnderTheDummyDriverRefusesASecondCopyAndEndsOnRequest) {
     fs::path program = fs::path(QUELLBORE_BUILD_DIR) / "quellbore";
     if (!fs::exists(program)) GTEST_SKIP() << "quellbore is not built";
-    char name[] = "/tmp/quellbore-sdl-XXXXXX";
-    ASSERT_NE(mkdtemp(name), nullptr);
-    fs::path root = name;
+    TempFolder folder("quellbore-sdl-");
+    ASSERT_FALSE(folder.path.empty());
+    fs::path root = folder.path;
     fs::create_directories(root / "first");
     fs::create_directories(root / "second");
     fs::create_directories(root / "run");
@@ -102,8 +103,6 @@ TEST(SdlProgram, RunsUnderTheDummyDriverRefusesASecondCopyAndEndsOnRequest) {
                              "Alloc memory dump"})
         EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
     EXPECT_TRUE(fs::is_empty(root / "first")) << "nothing is written into the working folder";
-    std::error_code ec;
-    fs::remove_all(root, ec);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/files.h"
+#include "tests/support/temp_folder.h"
 
 #include <chrono>
 #include <csignal>
@@ -86,6 +87,7 @@ int WaitFor(pid_t child, int seconds) {
 
 class SdlXvfb : public ::testing::Test {
 protected:
+    TempFolder folder{"quellbore-xvfb-"};
     fs::path root, work, log, save, dataSave;
     Xvfb x;
     const std::string saved = std::string("\x07\x00\x00\x00", 4);
@@ -95,9 +97,8 @@ protected:
         if (!fs::exists(program)) GTEST_SKIP() << "quellbore is not built";
         if (!OnPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed (scripts/install-deps.sh)";
         ASSERT_TRUE(x.Start()) << "Xvfb did not start";
-        char name[] = "/tmp/quellbore-xvfb-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        root = name;
+        ASSERT_FALSE(folder.path.empty());
+        root = folder.path;
         work = root / "work";
         // The data, with a save of its own beside it.
         fs::create_directories(work / "data");
@@ -111,8 +112,6 @@ protected:
     }
     void TearDown() override {
         x.Stop();
-        std::error_code ec;
-        if (!root.empty()) fs::remove_all(root, ec);
     }
 
     pid_t Start() {

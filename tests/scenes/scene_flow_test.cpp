@@ -10,6 +10,8 @@
 #include <sys/wait.h>
 #include <vector>
 
+#include "tests/support/temp_folder.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -89,15 +91,15 @@ std::string SaveRecord(int index) {
 
 class SceneFlow : public ::testing::Test {
 protected:
+    TempFolder folder{"quellbore-scenes-"};
     fs::path dir;
     std::string errors;
     int exitCode = 0;
     std::vector<Frame> frames;
 
     void SetUp() override {
-        char name[] = "/tmp/quellbore-scenes-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir = name;
+        ASSERT_FALSE(folder.path.empty());
+        dir = folder.path;
         // The built data, file by file, so that a test may add stages and
         // the game may write its save beside them. The music is left out
         // unless a test asks for it: decoding it dominates a run's start,
@@ -107,10 +109,6 @@ protected:
             if (e.path().filename() == "state0.dat" || e.path().filename() == "bgm") continue;
             fs::create_symlink(e.path(), dir / "data" / e.path().filename());
         }
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
     }
     void WriteData(const std::string& name, const std::string& bytes) {
         fs::remove(dir / "data" / name);

@@ -9,12 +9,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "engine/engine.h"
 #include "game/shell/game_state.h"
 #include "game/shell/input_latch.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -22,14 +24,15 @@ namespace fs = std::filesystem;
 
 class SdlBackend : public ::testing::Test {
 protected:
+    static inline std::optional<TempFolder> folder;
     static inline fs::path dir, previous;
     static inline bool started = false;
 
     static void SetUpTestSuite() {
         previous = fs::current_path();
-        char name[] = "/tmp/quellbore-sdl-backend-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir = name;
+        folder.emplace("quellbore-sdl-backend-");
+        ASSERT_FALSE(folder->path.empty());
+        dir = folder->path;
         fs::current_path(dir);
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -46,8 +49,8 @@ protected:
     static void TearDownTestSuite() {
         if (started) EngineEnd();
         fs::current_path(previous);
-        std::error_code ec;
-        if (!getenv("KEEP")) fs::remove_all(dir, ec);
+        folder->keep = getenv("KEEP") != nullptr;
+        folder.reset();
     }
     void SetUp() override {
         if (!started) GTEST_SKIP() << "the engine did not start over SDL's dummy driver";

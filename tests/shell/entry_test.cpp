@@ -11,6 +11,7 @@
 #include "engine/platform/headless/headless.h"
 #include "game/shell/entry.h"
 #include "game/shell/game_state.h"
+#include "tests/support/temp_folder.h"
 
 TEST(StartArgument, ReadsLikeAtoiAndEmptyIsMinusOne) {
     struct Case { const char* text; int value; } cases[] = {
@@ -79,13 +80,13 @@ bool AfterPresent(int frame) {
 
 class LoopTest : public ::testing::Test {
 protected:
+    TempFolder folder{"quellbore-loop-"};
     std::filesystem::path dir, previous;
     LoopRun run;
     void SetUp() override {
         previous = std::filesystem::current_path();
-        char name[] = "/tmp/quellbore-loop-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir = name;
+        ASSERT_FALSE(folder.path.empty());
+        dir = folder.path;
         std::filesystem::current_path(dir);
         HeadlessReset();
         g_Run = &run;
@@ -93,8 +94,6 @@ protected:
     void TearDown() override {
         EngineSetInactivePassHook(nullptr);
         std::filesystem::current_path(previous);
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
         HeadlessReset();
     }
     int Run(const char* arg = "") {

@@ -16,6 +16,7 @@
 #include "engine/platform/headless/headless.h"
 #include "engine/sound/sound.h"
 #include "tests/sound/sound_fixtures.h"
+#include "tests/support/temp_folder.h"
 
 using namespace fixtures;
 
@@ -29,13 +30,13 @@ void WakeAfterPasses() {
 }
 
 struct FocusPause : ::testing::Test {
+    TempFolder folder{"quellbore-focus-"};
     std::filesystem::path previous, dir;
 
     void SetUp() override {
         previous = std::filesystem::current_path();
-        char name[] = "/tmp/quellbore-focus-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir = name;
+        ASSERT_FALSE(folder.path.empty());
+        dir = folder.path;
         std::filesystem::current_path(dir);
         HeadlessReset();
         HeadlessAudioSetDeviceAvailable(1);
@@ -51,8 +52,6 @@ struct FocusPause : ::testing::Test {
         EngineSetInactivePassHook(nullptr);
         SoundSetThreadPaused(0);
         std::filesystem::current_path(previous);
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
         HeadlessReset();
     }
 

@@ -14,6 +14,8 @@
 
 #include <unistd.h>
 
+#include "tests/support/temp_folder.h"
+
 namespace fixtures {
 
 using Bytes = std::vector<uint8_t>;
@@ -165,12 +167,9 @@ inline Bytes Vorbis(int channels, int rate, const std::vector<int16_t>& pcm) {
 
 // A temporary directory for the files of one test program.
 inline const std::string& TempDir() {
-    static std::string dir;
-    if (dir.empty()) {
-        char pattern[] = "/tmp/quellbore-sound-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        dir = made ? made : "/tmp";
-    }
+    // Shared by the whole program, removed at its exit.
+    static TempFolder folder("quellbore-sound-");
+    static const std::string dir = folder.path.empty() ? "/tmp" : folder.path;
     return dir;
 }
 

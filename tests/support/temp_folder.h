@@ -12,17 +12,22 @@
 
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+// The name starts with the prefix; keep leaves it in place for a look.
+// Only the process that made it removes it, not a forked child that exits
+// (a death test).
 struct TempFolder {
     std::string path;
-    TempFolder() {
-        char pattern[] = "/tmp/qbfilesXXXXXX";
-        char* made = mkdtemp(pattern);
-        if (made) path = made;
+    bool keep = false;
+    pid_t owner = getpid();
+    explicit TempFolder(const std::string& prefix = "qbfiles") {
+        std::string pattern = "/tmp/" + prefix + "XXXXXX";
+        if (mkdtemp(pattern.data())) path = pattern;
     }
     ~TempFolder() {
         std::error_code ec;
-        if (!path.empty()) std::filesystem::remove_all(path, ec);
+        if (!path.empty() && !keep && getpid() == owner) std::filesystem::remove_all(path, ec);
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
@@ -88,9 +93,13 @@ inline bool RemoveTree(const std::string& path) {
     return !ec;
 }
 
+// In test programs only: the fuzz seeds take this header in through the
+// sound fixtures.
+#ifdef QUELLBORE_BUILD_DIR
 // Runs quellbore-pack from the build folder with the given arguments.
 inline int RunPacker(const std::string& arguments) {
     std::string command = std::string(QUELLBORE_BUILD_DIR) + "/quellbore-pack " + arguments + " >/dev/null 2>&1";
     int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+#endif

@@ -5,20 +5,23 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "engine/engine.h"
 #include "engine/platform/headless/headless.h"
+#include "tests/support/temp_folder.h"
 
 class HeadlessEngineTest : public ::testing::Test {
 protected:
+    static inline std::optional<TempFolder> folder;
     static inline std::filesystem::path dir, previous;
     static inline bool started = false;
 
     static void SetUpTestSuite() {
         previous = std::filesystem::current_path();
-        char name[] = "/tmp/quellbore-window-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir = name;
+        folder.emplace("quellbore-window-");
+        ASSERT_FALSE(folder->path.empty());
+        dir = folder->path;
         std::filesystem::current_path(dir);
         HeadlessReset();
         HeadlessSetJoystickCount(1);
@@ -32,8 +35,7 @@ protected:
         if (started) EngineEnd();
         started = false;
         std::filesystem::current_path(previous);
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
+        folder.reset();
         HeadlessReset();
     }
     void SetUp() override {

@@ -7,6 +7,8 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/temp_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -27,9 +29,9 @@ int ConfirmAt(const std::string& trace, int frame) {
 TEST(ScriptTap, ATappedKeyIsPressedForOneFrame) {
     fs::path sim = fs::path(QUELLBORE_BUILD_DIR) / "quellbore-sim";
     if (!fs::exists(sim)) GTEST_SKIP() << "quellbore-sim is not built";
-    char name[] = "/tmp/quellbore-tap-XXXXXX";
-    ASSERT_NE(mkdtemp(name), nullptr);
-    fs::path dir = name;
+    TempFolder folder("quellbore-tap-");
+    ASSERT_FALSE(folder.path.empty());
+    fs::path dir = folder.path;
     fs::create_directory_symlink(QUELLBORE_DATA_DIR, dir / "data");
     std::ofstream(dir / "run.txt") << "# a tap, then a hold\n5 tap enter\n8-9 enter\n";
     std::string command = sim.string() + " --dir " + dir.string() + " --frames 12 --input " +
@@ -44,8 +46,6 @@ TEST(ScriptTap, ATappedKeyIsPressedForOneFrame) {
     command = sim.string() + " --dir " + dir.string() + " --frames 2 --input " + (dir / "bad.txt").string() +
               " 2>/dev/null";
     EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 2) << "the stick cannot be tapped";
-    std::error_code ec;
-    fs::remove_all(dir, ec);
 }
 
 }  // namespace
