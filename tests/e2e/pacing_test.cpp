@@ -62,10 +62,14 @@ TEST(FramePacing, NeverShorterThanSixteenMillisecondsAndASlowFrameIsNotMadeUp) {
     for (size_t i = 1; i < g_Log.starts.size(); ++i) {
         int step = g_Log.starts[i] - g_Log.starts[i - 1];
         EXPECT_GE(step, 16) << "frame " << i;
-        if (i == 20) EXPECT_GE(step, 50) << "the slow frame";
+        if (i == 20) {
+            EXPECT_GE(step, 50) << "the slow frame";
+        }
         // After the slow frame the next one starts 16 ms on, not at once
         // again: nothing is made up.
-        if (i == 21) EXPECT_LE(step, 17) << "after the slow frame";
+        if (i == 21) {
+            EXPECT_LE(step, 17) << "after the slow frame";
+        }
     }
 }
 
