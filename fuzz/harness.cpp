@@ -52,9 +52,13 @@ const std::string& ScratchDir() {
         std::string d = root + "/quellbore-fuzz-" + std::to_string(getpid());
         mkdir(d.c_str(), 0755);
         mkdir((d + "/data").c_str(), 0755);
+        // Removed at exit from a copy of its own: the string itself is gone
+        // by the time exit handlers registered this early run.
+        static char made[4096];
+        std::snprintf(made, sizeof made, "%s", d.c_str());
         std::atexit([] {
             std::error_code ec;
-            std::filesystem::remove_all(ScratchDir(), ec);
+            std::filesystem::remove_all(made, ec);
         });
         return d;
     }();
