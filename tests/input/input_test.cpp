@@ -18,6 +18,7 @@
 #include "engine/platform/headless/headless.h"
 #include "engine/platform/sdl/sdl_keymap.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/engine_start.h"
 
 namespace {
 
@@ -44,11 +45,7 @@ protected:
         dir = folder->path;
         std::filesystem::current_path(dir);
         HeadlessReset();
-        SetWindowCaption("Quellbore Ver 1.01");
-        SetScreenMode(256, 256, 16, 60);
-        ChangeWindowMode(1);
-        SetWindowScale(2.0, -1.0);
-        started = EngineInit() == 0;
+        started = StartEngineLikeTheGame();
     }
     static void TearDownTestSuite() {
         if (started) EngineEnd();

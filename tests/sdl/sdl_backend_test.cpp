@@ -17,6 +17,7 @@
 #include "game/shell/game_state.h"
 #include "game/shell/input_latch.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/engine_start.h"
 
 namespace {
 
@@ -40,11 +41,7 @@ protected:
         // The dummy driver's window never has the keyboard focus, and SDL
         // drops pad input of an application in the background.
         setenv("SDL_JOYSTICK_ALLOW_BACKGROUND_EVENTS", "1", 1);
-        SetWindowCaption("Quellbore SDL backend test");
-        SetScreenMode(256, 256, 16, 60);
-        ChangeWindowMode(1);
-        SetWindowScale(2.0, -1.0);
-        started = EngineInit() == 0;
+        started = StartEngineLikeTheGame("Quellbore SDL backend test");
     }
     static void TearDownTestSuite() {
         if (started) EngineEnd();

@@ -10,6 +10,7 @@
 #include "engine/engine.h"
 #include "engine/platform/headless/headless.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/engine_start.h"
 
 class HeadlessEngineTest : public ::testing::Test {
 protected:
@@ -25,11 +26,7 @@ protected:
         std::filesystem::current_path(dir);
         HeadlessReset();
         HeadlessSetJoystickCount(1);
-        SetWindowCaption("Quellbore Ver 1.01");
-        SetScreenMode(256, 256, 16, 60);
-        ChangeWindowMode(1);
-        SetWindowScale(2.0, -1.0);
-        started = EngineInit() == 0;
+        started = StartEngineLikeTheGame();
     }
     static void TearDownTestSuite() {
         if (started) EngineEnd();
